@@ -1,0 +1,26 @@
+# The project's commands. See README.md.
+MAKEFLAGS += --no-print-directory
+.PHONY: dist test bench fuzz demo clean
+
+# Installs what is missing, builds the three deliverables (and the host tools) into dist/.
+dist:
+	@scripts/dist.sh
+
+# Does what `dist` does, then runs every host test and every Windows test under Wine.
+test:
+	@scripts/test.sh
+
+# Runs the host benchmarks (Release build) and prints their figures.
+bench:
+	@scripts/bench.sh
+
+# Runs the fuzz targets for longer than `make test` does.
+fuzz:
+	@scripts/fuzz.sh
+
+# Shows the product working under Wine in a throwaway prefix.
+demo:
+	@scripts/demo.sh
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,84 @@
+# Build settings shared by every folder of the tree, and the helpers that declare tests.
+
+if(TW_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+    # Small binaries: drop unused code and strip symbols.
+    add_compile_options(-ffunction-sections -fdata-sections)
+    add_link_options(-Wl,--gc-sections -s)
+    # Declarations of the Windows headers that this tree uses (Vista and later).
+    add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
+endif()
+
+# GoogleTest from Debian's source package, built here for the host and cross-built for Windows with
+# the same compiler flags as the code under test.
+set(TW_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+if(TW_BUILD_TESTS)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${TW_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    enable_testing()
+endif()
+
+# Warnings are errors in every build. Set after GoogleTest so that only our own code is held to it.
+add_compile_options(-Wall -Wextra -Wpedantic -Werror)
+
+# Host unit test: one GoogleTest program, one ctest test.
+#   tw_add_host_test(name SOURCES files... [LIBS libraries...])
+function(tw_add_host_test name)
+    if(NOT TW_BUILD_TESTS OR NOT TW_TARGET STREQUAL "host")
+        return()
+    endif()
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBS")
+    add_executable(${name} ${arg_SOURCES})
+    target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main GTest::gmock)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS host)
+endfunction()
+
+# Windows test: one GoogleTest program cross-built for x86-64, run by ctest under Wine in the build
+# tree's own prefix (fixture "wine", see tests/CMakeLists.txt).
+#   tw_add_wine_test(name SOURCES files... [LIBS libraries...] [DEPENDS targets it starts or loads...])
+function(tw_add_wine_test name)
+    if(NOT TW_BUILD_TESTS OR NOT TW_TARGET STREQUAL "win64")
+        return()
+    endif()
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBS;DEPENDS")
+    add_executable(${name} ${arg_SOURCES})
+    target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main GTest::gmock tw_winsupport)
+    if(arg_DEPENDS)
+        add_dependencies(${name} ${arg_DEPENDS})
+    endif()
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900 LABELS wine)
+endfunction()
+
+# Applies the version block, manifest and other resources in an .rc file to a Windows target.
+function(tw_add_resources target rcfile)
+    if(WIN32)
+        target_sources(${target} PRIVATE ${rcfile})
+    endif()
+endfunction()
+
+# Windows tests run through scripts/wine-run.sh, which runs wine with the build tree's own prefix.
+if(TW_TARGET STREQUAL "win64")
+    set(TW_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${TW_WINEPREFIX})
+endif()
+
+# `deliverables` builds what `make dist` ships; tw_deliverable() adds a target to it and installs it
+# (component "deliverable") into dist/, or into dist/<subfolder> when one is given.
+add_custom_target(deliverables)
+function(tw_deliverable target)
+    set(destination .)
+    if(ARGC GREATER 1)
+        set(destination ${ARGV1})
+    endif()
+    add_dependencies(deliverables ${target})
+    install(TARGETS ${target}
+            RUNTIME DESTINATION ${destination} COMPONENT deliverable
+            LIBRARY DESTINATION ${destination} COMPONENT deliverable)
+endfunction()

@@ -1,0 +1,35 @@
+// The seam between a program's decision to start another program and the platform call that does it.
+#pragma once
+
+#include <string>
+
+namespace tw {
+
+// One request to start a program through the shell, the way ShellExecuteA takes it: no owner window.
+struct StartRequest {
+    std::string verb;
+    std::string file;
+    std::string parameters;
+    std::string directory;
+    int showCommand = 0;
+
+    bool operator==(const StartRequest& other) const {
+        return verb == other.verb && file == other.file && parameters == other.parameters &&
+               directory == other.directory && showCommand == other.showCommand;
+    }
+};
+
+// SW_SHOW, the show command both starters use.
+constexpr int kShowNormal = 5;
+
+class ProcessStarter {
+public:
+    virtual ~ProcessStarter() = default;
+    // Requests the start and returns at once; true when the platform accepted the request.
+    virtual bool Start(const StartRequest& request) = 0;
+};
+
+// Starts programs with ShellExecuteA (Windows builds only).
+ProcessStarter& ShellProcessStarter();
+
+}  // namespace tw

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# wine-prefix.sh start|stop PREFIX
+#   start: makes a fresh Wine prefix at PREFIX and starts wineserver and Wine's background programs
+#          with their output sent to /dev/null, so that they never hold a test runner's pipes open.
+#   stop:  stops everything running in the prefix.
+set -euo pipefail
+action=$1
+prefix=$2
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+case $action in
+start)
+    wineserver -k >/dev/null 2>&1 </dev/null || true
+    rm -rf "$prefix"
+    mkdir -p "$prefix"
+    wineserver -p >/dev/null 2>&1 </dev/null
+    wineboot -i >/dev/null 2>&1 </dev/null
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
+    echo "Wine prefix ready: $prefix"
+    ;;
+stop)
+    wineserver -k >/dev/null 2>&1 </dev/null || true
+    echo "Wine prefix stopped: $prefix"
+    ;;
+*)
+    echo "usage: $0 start|stop PREFIX" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,64 @@
+// Helpers for the Windows test programs that run under Wine: start a program and collect what it
+// writes, make and remove scratch folders, wait for a file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tw::test {
+
+struct ProcessResult {
+    bool started = false;   // CreateProcess succeeded
+    bool finished = false;  // ended within the time limit (otherwise it was terminated)
+    DWORD exitCode = 0;
+    std::string out;  // bytes written to standard output (both streams when merged)
+    std::string err;  // bytes written to standard error (empty when merged)
+};
+
+struct ProcessOptions {
+    std::wstring currentDirectory;  // empty: the caller's
+    DWORD timeoutMs = 120000;
+    bool mergeStreams = false;  // standard error goes into the same pipe as standard output
+    HANDLE token = nullptr;     // run with this primary token (CreateProcessAsUserW) when set
+};
+
+// Runs `commandLine` (first token: the program) with both standard streams captured through pipes
+// and standard input empty, and waits for it to end. The streams are read until the program has
+// ended and nothing more is pending, so a grandchild that inherited them cannot hold the test up.
+ProcessResult RunProcess(const std::wstring& commandLine, const ProcessOptions& options = {});
+
+// Quotes one command-line argument by the usual Windows rules.
+std::wstring QuoteArgument(const std::wstring& argument);
+
+// Directory of the running test program, with a trailing backslash. The build puts every program
+// and DLL of the Windows build there.
+std::wstring ExeDirectory();
+
+// A new folder under the temporary directory, named `leaf` plus a unique suffix, removed with all
+// its content on destruction (best effort: a file still in use stays).
+class TempDir {
+public:
+    explicit TempDir(const std::wstring& leaf);
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // Full path with a trailing backslash.
+    const std::wstring& path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// Polls until the file exists or the time is up.
+bool WaitForFile(const std::wstring& path, DWORD timeoutMs);
+std::string ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool CopyFileTo(const std::wstring& from, const std::wstring& to);
+
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& wide);  // to UTF-8
+
+}  // namespace tw::test
