@@ -1,6 +1,6 @@
 # The project's commands. See README.md.
 MAKEFLAGS += --no-print-directory
-.PHONY: dist test bench fuzz demo clean
+.PHONY: dist test bench fuzz demo format clean
 
 # Installs what is missing, builds the three deliverables (and the host tools) into dist/.
 dist:
@@ -21,6 +21,10 @@ fuzz:
 # Shows the product working under Wine in a throwaway prefix.
 demo:
 	@scripts/demo.sh
+
+# Formats every C++ file of the tree with .clang-format.
+format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format -i
 
 clean:
 	rm -rf build dist

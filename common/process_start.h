@@ -1,11 +1,13 @@
-// The seam between a program's decision to start another program and the platform call that does it.
+// The seam between a program's decision to start another program and the platform call that does
+// it.
 #pragma once
 
 #include <string>
 
 namespace tw {
 
-// One request to start a program through the shell, the way ShellExecuteA takes it: no owner window.
+// One request to start a program through the shell, the way ShellExecuteA takes it: no owner
+// window.
 struct StartRequest {
     std::string verb;
     std::string file;
@@ -23,7 +25,7 @@ struct StartRequest {
 constexpr int kShowNormal = 5;
 
 class ProcessStarter {
-public:
+  public:
     virtual ~ProcessStarter() = default;
     // Requests the start and returns at once; true when the platform accepted the request.
     virtual bool Start(const StartRequest& request) = 0;

@@ -41,9 +41,15 @@ using IID = GUID;
 using CLSID = GUID;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
-inline bool IsEqualGUID(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator==(const GUID& a, const GUID& b) { return IsEqualGUID(a, b); }
-inline bool operator!=(const GUID& a, const GUID& b) { return !IsEqualGUID(a, b); }
+inline bool IsEqualGUID(const GUID& a, const GUID& b) {
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool operator==(const GUID& a, const GUID& b) {
+    return IsEqualGUID(a, b);
+}
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !IsEqualGUID(a, b);
+}
 constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 
 // The calling convention of COM interfaces: a table of virtual functions.
@@ -54,7 +60,9 @@ struct IUnknown {
 };
 constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-constexpr HRESULT MakeHresult(uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT MakeHresult(uint32_t value) {
+    return static_cast<HRESULT>(value);
+}
 #define S_OK MakeHresult(0x00000000u)
 #define S_FALSE MakeHresult(0x00000001u)
 #define E_NOTIMPL MakeHresult(0x80004001u)

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-    # host build
-    cmake make g++
+    # host build, formatting check
+    cmake make g++ clang-format
     # GoogleTest sources, built for the host and cross-built for Windows
     googletest
     # host benchmarks

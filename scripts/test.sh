@@ -26,6 +26,11 @@ host_build() { cmake --preset host >/dev/null && cmake --build --preset host -j 
 release_build() { cmake --build --preset host-release -j "$jobs"; }
 win_build() { cmake --build --preset win64 -j "$jobs"; }
 
+format_check() {
+    git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run -Werror
+}
+
+stage "formatting (.clang-format)" format_check
 stage "host build (ASan + UBSan)" host_build
 stage "host tests" ctest --preset host -j "$jobs"
 stage "host release build (tools, benchmarks)" release_build

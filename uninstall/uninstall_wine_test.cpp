@@ -1,5 +1,5 @@
-// The uninstall helper, built for x86-64 from the deliverable's source, started for real under Wine:
-// it must have the real regsvr32 unregister both DLLs that sit beside it.
+// The uninstall helper, built for x86-64 from the deliverable's source, started for real under
+// Wine: it must have the real regsvr32 unregister both DLLs that sit beside it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,8 +73,8 @@ TEST(UninstallHelper, ExitsWithZeroAndWritesNothingWhenNoDllIsPresent) {
     TempDir installed(L"Tarnwick empty install");
     TempDir elsewhere(L"another current directory");
     const std::wstring helper = InstallHelper(installed);
-    const ProcessResult run =
-        RunProcess(QuoteArgument(helper) + L" unexpected arguments /u", ProcessOptions{elsewhere.path()});
+    const ProcessResult run = RunProcess(QuoteArgument(helper) + L" unexpected arguments /u",
+                                         ProcessOptions{elsewhere.path()});
     ASSERT_TRUE(run.started);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);

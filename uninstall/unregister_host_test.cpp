@@ -10,7 +10,7 @@ namespace {
 
 // Records every request; the requests whose index is in `failing` are refused.
 class RecordingStarter : public ProcessStarter {
-public:
+  public:
     bool Start(const StartRequest& request) override {
         requests.push_back(request);
         return failing.count(requests.size() - 1) == 0;

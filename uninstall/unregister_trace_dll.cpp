@@ -16,7 +16,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-extern "C" HRESULT __stdcall DllRegisterServer() { return S_OK; }
+extern "C" HRESULT __stdcall DllRegisterServer() {
+    return S_OK;
+}
 
 extern "C" HRESULT __stdcall DllUnregisterServer() {
     wchar_t modulePath[MAX_PATH] = {};
@@ -28,10 +30,10 @@ extern "C" HRESULT __stdcall DllUnregisterServer() {
     const int size = WideCharToMultiByte(CP_UTF8, 0, trace.c_str(), static_cast<int>(trace.size()),
                                          nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, trace.c_str(), static_cast<int>(trace.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    HANDLE file = CreateFileW((std::wstring(modulePath) + L".unregistered").c_str(), GENERIC_WRITE, 0,
-                              nullptr, CREATE_ALWAYS, 0, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, trace.c_str(), static_cast<int>(trace.size()), bytes.data(),
+                        size, nullptr, nullptr);
+    HANDLE file = CreateFileW((std::wstring(modulePath) + L".unregistered").c_str(), GENERIC_WRITE,
+                              0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return E_FAIL;
     }

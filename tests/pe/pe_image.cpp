@@ -11,33 +11,36 @@ namespace {
 
 // Little-endian reads that fail instead of reading past the end.
 class Reader {
-public:
+  public:
     explicit Reader(const std::string& bytes) : bytes_(bytes) {}
     bool Has(uint64_t offset, uint64_t size) const {
         return offset <= bytes_.size() && size <= bytes_.size() - offset;
     }
     bool U16(uint64_t offset, uint16_t& v) const {
-        if (!Has(offset, 2)) return false;
+        if (!Has(offset, 2))
+            return false;
         v = static_cast<uint16_t>(Byte(offset) | Byte(offset + 1) << 8);
         return true;
     }
     bool U32(uint64_t offset, uint32_t& v) const {
         uint16_t lo = 0, hi = 0;
-        if (!U16(offset, lo) || !U16(offset + 2, hi)) return false;
+        if (!U16(offset, lo) || !U16(offset + 2, hi))
+            return false;
         v = lo | static_cast<uint32_t>(hi) << 16;
         return true;
     }
     bool CString(uint64_t offset, std::string& s) const {
         s.clear();
         for (uint64_t i = offset; i < bytes_.size(); ++i) {
-            if (bytes_[i] == '\0') return true;
+            if (bytes_[i] == '\0')
+                return true;
             s.push_back(bytes_[i]);
         }
         return false;
     }
     std::string Slice(uint64_t offset, uint64_t size) const { return bytes_.substr(offset, size); }
 
-private:
+  private:
     uint32_t Byte(uint64_t offset) const { return static_cast<unsigned char>(bytes_[offset]); }
     const std::string& bytes_;
 };
@@ -52,7 +55,8 @@ struct Layout {
         for (const Section& s : sections) {
             const uint32_t span = std::max(s.virtualSize, s.rawSize);
             if (rva >= s.virtualAddress && rva - s.virtualAddress < span) {
-                if (rva - s.virtualAddress >= s.rawSize) return false;
+                if (rva - s.virtualAddress >= s.rawSize)
+                    return false;
                 offset = uint64_t{s.rawOffset} + (rva - s.virtualAddress);
                 return true;
             }
@@ -87,7 +91,8 @@ bool ParseImports(const Reader& r, const Layout& layout, uint32_t rva, Image& im
             error = "import table cut short";
             return false;
         }
-        if (lookup == 0 && nameRva == 0 && thunk == 0) return true;
+        if (lookup == 0 && nameRva == 0 && thunk == 0)
+            return true;
         uint64_t nameOffset = 0;
         std::string name;
         if (!layout.ToOffset(nameRva, nameOffset) || !r.CString(nameOffset, name)) {
@@ -137,19 +142,20 @@ bool ParseExports(const Reader& r, const Layout& layout, uint32_t rva, Image& im
             error = "export address table cut short";
             return false;
         }
-        if (address != 0) image.exports.push_back(Export{nameOf[i], base + i});
+        if (address != 0)
+            image.exports.push_back(Export{nameOf[i], base + i});
     }
     return true;
 }
 
 class ResourceWalker {
-public:
+  public:
     ResourceWalker(const Reader& r, const Layout& layout, uint64_t root, Image& image)
         : r_(r), layout_(layout), root_(root), image_(image) {}
 
     bool Walk(std::string& error) { return Directory(root_, 0, Resource{}, error); }
 
-private:
+  private:
     bool Id(uint32_t raw, ResourceId& id) const {
         if ((raw & 0x80000000u) == 0) {
             id.id = raw;
@@ -157,10 +163,12 @@ private:
         }
         const uint64_t at = root_ + (raw & 0x7FFFFFFFu);
         uint16_t length = 0;
-        if (!r_.U16(at, length)) return false;
+        if (!r_.U16(at, length))
+            return false;
         for (uint16_t i = 0; i < length; ++i) {
             uint16_t c = 0;
-            if (!r_.U16(at + 2 + 2ull * i, c)) return false;
+            if (!r_.U16(at + 2 + 2ull * i, c))
+                return false;
             AppendUtf8(id.name, c);
         }
         return true;
@@ -184,12 +192,16 @@ private:
                 error = "bad resource name";
                 return false;
             }
-            if (level == 0) entry.type = id;
-            if (level == 1) entry.name = id;
-            if (level == 2) entry.language = id.id;
+            if (level == 0)
+                entry.type = id;
+            if (level == 1)
+                entry.name = id;
+            if (level == 2)
+                entry.language = id.id;
             const uint64_t next = root_ + (target & 0x7FFFFFFFu);
             if (target & 0x80000000u) {
-                if (!Directory(next, level + 1, entry, error)) return false;
+                if (!Directory(next, level + 1, entry, error))
+                    return false;
                 continue;
             }
             uint32_t dataRva = 0, size = 0;
@@ -213,12 +225,15 @@ private:
 
 }  // namespace
 
-std::string ResourceId::ToString() const { return name.empty() ? std::to_string(id) : name; }
+std::string ResourceId::ToString() const {
+    return name.empty() ? std::to_string(id) : name;
+}
 
 std::vector<const Resource*> Image::ResourcesOfType(uint32_t type) const {
     std::vector<const Resource*> found;
     for (const Resource& r : resources) {
-        if (r.type.name.empty() && r.type.id == type) found.push_back(&r);
+        if (r.type.name.empty() && r.type.id == type)
+            found.push_back(&r);
     }
     return found;
 }
@@ -226,7 +241,8 @@ std::vector<const Resource*> Image::ResourcesOfType(uint32_t type) const {
 std::vector<const Resource*> Image::ResourcesOfType(const std::string& typeName) const {
     std::vector<const Resource*> found;
     for (const Resource& r : resources) {
-        if (r.type.name == typeName) found.push_back(&r);
+        if (r.type.name == typeName)
+            found.push_back(&r);
     }
     return found;
 }
@@ -278,15 +294,18 @@ bool Parse(const std::string& bytes, Image& image, std::string& error) {
                r.U32(directories + 8ull * index + 4, size) && rva != 0 && size != 0;
     };
     uint32_t rva = 0;
-    if (directory(0, rva) && !ParseExports(r, layout, rva, image, error)) return false;
-    if (directory(1, rva) && !ParseImports(r, layout, rva, image, error)) return false;
+    if (directory(0, rva) && !ParseExports(r, layout, rva, image, error))
+        return false;
+    if (directory(1, rva) && !ParseImports(r, layout, rva, image, error))
+        return false;
     if (directory(2, rva)) {
         uint64_t root = 0;
         if (!layout.ToOffset(rva, root)) {
             error = "resource directory outside the sections";
             return false;
         }
-        if (!ResourceWalker(r, layout, root, image).Walk(error)) return false;
+        if (!ResourceWalker(r, layout, root, image).Walk(error))
+            return false;
     }
     return true;
 }
@@ -297,7 +316,8 @@ bool Load(const std::string& path, Image& image, std::string& error) {
         error = "cannot open " + path;
         return false;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     return Parse(bytes, image, error);
 }
 
@@ -310,9 +330,8 @@ bool IsSameDll(const std::string& a, const std::string& b) {
 
 bool IsSystemDll(const std::string& dllName) {
     static const char* const kSystemDlls[] = {
-        "kernel32.dll", "user32.dll",   "gdi32.dll",  "advapi32.dll", "shell32.dll",
-        "shlwapi.dll",  "ole32.dll",    "oleaut32.dll", "vssapi.dll", "msvcrt.dll",
-        "comctl32.dll", "version.dll",
+        "kernel32.dll", "user32.dll",   "gdi32.dll",  "advapi32.dll", "shell32.dll",  "shlwapi.dll",
+        "ole32.dll",    "oleaut32.dll", "vssapi.dll", "msvcrt.dll",   "comctl32.dll", "version.dll",
     };
     return std::any_of(std::begin(kSystemDlls), std::end(kSystemDlls),
                        [&](const char* system) { return IsSameDll(dllName, system); });
@@ -328,7 +347,9 @@ struct VersionNode {
     uint64_t value = 0, children = 0, end = 0;
 };
 
-uint64_t Align4(uint64_t v) { return (v + 3) & ~uint64_t{3}; }
+uint64_t Align4(uint64_t v) {
+    return (v + 3) & ~uint64_t{3};
+}
 
 bool ReadNode(const Reader& r, uint64_t at, uint64_t limit, VersionNode& node) {
     if (!r.U16(at, node.length) || !r.U16(at + 2, node.valueLength) || !r.U16(at + 4, node.type) ||
@@ -340,8 +361,10 @@ bool ReadNode(const Reader& r, uint64_t at, uint64_t limit, VersionNode& node) {
     node.key.clear();
     for (;; p += 2) {
         uint16_t c = 0;
-        if (p + 2 > node.end || !r.U16(p, c)) return false;
-        if (c == 0) break;
+        if (p + 2 > node.end || !r.U16(p, c))
+            return false;
+        if (c == 0)
+            break;
         AppendUtf8(node.key, c);
     }
     node.value = Align4(p + 2);
@@ -355,7 +378,8 @@ std::string Utf16Text(const Reader& r, uint64_t at, uint64_t units) {
     std::string text;
     for (uint64_t i = 0; i < units; ++i) {
         uint16_t c = 0;
-        if (!r.U16(at + 2 * i, c) || c == 0) break;
+        if (!r.U16(at + 2 * i, c) || c == 0)
+            break;
         AppendUtf8(text, c);
     }
     return text;

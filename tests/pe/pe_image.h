@@ -61,9 +61,9 @@ bool IsSystemDll(const std::string& dllName);
 
 // The fixed part and the string table of a version resource (VS_VERSIONINFO).
 struct VersionInfo {
-    uint64_t fileVersion = 0;     // major << 48 | minor << 32 | build << 16 | revision
+    uint64_t fileVersion = 0;  // major << 48 | minor << 32 | build << 16 | revision
     uint64_t productVersion = 0;
-    uint32_t fileType = 0;        // VFT_APP 1, VFT_DLL 2
+    uint32_t fileType = 0;  // VFT_APP 1, VFT_DLL 2
     // "040904B0" -> {"FileDescription" -> "..."}; texts converted from UTF-16 to UTF-8.
     std::map<std::string, std::map<std::string, std::string>> strings;
 };

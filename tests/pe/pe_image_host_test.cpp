@@ -12,7 +12,8 @@ namespace {
 TEST(PeImage, RefusesTruncatedFilesWithoutReadingPastTheEnd) {
     std::ifstream file(TW_DIST_DIR "/TwUninstall.exe", std::ios::binary);
     ASSERT_TRUE(file) << "run `make dist` first";
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
     Image image;
     std::string error;
     ASSERT_TRUE(Parse(bytes, image, error)) << error;

@@ -8,7 +8,7 @@ namespace {
 
 // Closes a handle when it goes out of scope.
 class Handle {
-public:
+  public:
     Handle() = default;
     explicit Handle(HANDLE h) : h_(h) {}
     ~Handle() { reset(); }
@@ -26,7 +26,7 @@ public:
         return &h_;
     }
 
-private:
+  private:
     HANDLE h_ = nullptr;
 };
 
@@ -82,12 +82,11 @@ ProcessResult RunProcess(const std::wstring& commandLine, const ProcessOptions& 
     mutableLine.push_back(L'\0');
     const wchar_t* directory =
         options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str();
-    BOOL created =
-        options.token != nullptr
-            ? CreateProcessAsUserW(options.token, nullptr, mutableLine.data(), nullptr, nullptr,
-                                   TRUE, 0, nullptr, directory, &startup, &info)
-            : CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                             directory, &startup, &info);
+    BOOL created = options.token != nullptr
+                       ? CreateProcessAsUserW(options.token, nullptr, mutableLine.data(), nullptr,
+                                              nullptr, TRUE, 0, nullptr, directory, &startup, &info)
+                       : CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, directory, &startup, &info);
     // The parent's copies of the child's ends are not needed any more.
     outWrite.reset();
     errWrite.reset();
@@ -257,8 +256,8 @@ std::wstring Widen(const std::string& utf8) {
     if (utf8.empty()) {
         return std::wstring();
     }
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
     return wide;

@@ -38,7 +38,7 @@ std::wstring ExeDirectory();
 // A new folder under the temporary directory, named `leaf` plus a unique suffix, removed with all
 // its content on destruction (best effort: a file still in use stays).
 class TempDir {
-public:
+  public:
     explicit TempDir(const std::wstring& leaf);
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -46,7 +46,7 @@ public:
     // Full path with a trailing backslash.
     const std::wstring& path() const { return path_; }
 
-private:
+  private:
     std::wstring path_;
 };
 
