@@ -82,3 +82,16 @@ function(tw_deliverable target)
             RUNTIME DESTINATION ${destination} COMPONENT deliverable
             LIBRARY DESTINATION ${destination} COMPONENT deliverable)
 endfunction()
+
+# Host benchmark (Google Benchmark), built only in the host Release build (preset host-release).
+# `make bench` runs every such program; name them *_bench.
+#   tw_add_benchmark(name SOURCES files... [LIBS libraries...])
+function(tw_add_benchmark name)
+    if(NOT TW_TARGET STREQUAL "host" OR NOT CMAKE_BUILD_TYPE STREQUAL "Release")
+        return()
+    endif()
+    find_package(benchmark REQUIRED)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBS")
+    add_executable(${name} ${arg_SOURCES})
+    target_link_libraries(${name} PRIVATE ${arg_LIBS} benchmark::benchmark)
+endfunction()
