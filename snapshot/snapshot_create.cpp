@@ -1,0 +1,120 @@
+#include "snapshot_create.h"
+
+#include <vector>
+
+namespace tw {
+
+std::string DeviceObjectBytes(const WCHAR* deviceObject) {
+    std::string bytes;
+    if (deviceObject == nullptr) {
+        return bytes;
+    }
+    for (const WCHAR* unit = deviceObject; *unit != 0; ++unit) {
+        bytes.push_back(static_cast<char>(static_cast<unsigned>(*unit) & 0xFFu));
+    }
+    return bytes;
+}
+
+void CreateSnapshot(const std::wstring& volumeName, SnapshotState& state, VssService& vss,
+                    Console& console) {
+    // The whole name with its terminator, however long: a shortened name could name another
+    // volume.
+    std::vector<WCHAR> volume(volumeName.begin(), volumeName.end());
+    volume.push_back(0);
+
+    VssAsyncOperation* snapshotAsync = nullptr;
+    bool writerMetadataRequested = false;
+    // Gives back what is held when the creation ends, on every path, the most recent first:
+    // the snapshot's wait object, the preparation's, the metadata gathering's, the writer
+    // metadata, and last the backup components object. A reference that a failing call handed
+    // out anyway is given back too.
+    const OnScopeExit cleanUp([&] {
+        ReleaseReference(snapshotAsync);
+        ReleaseReference(state.prepareAsync);
+        ReleaseReference(state.metadataAsync);
+        if (writerMetadataRequested && state.backupComponents != nullptr) {
+            state.backupComponents->FreeWriterMetadata();
+        }
+        ReleaseReference(state.backupComponents);
+    });
+
+    const HRESULT com = vss.InitializeCom();
+    if (com != S_OK && com != S_FALSE) {
+        console.Err("Error : CoInitialize() failed!");
+    }
+    if (vss.CreateBackupComponents(&state.backupComponents) != S_OK ||
+        state.backupComponents == nullptr) {
+        console.Err("Error : Failed to create VssComponents...");
+        return;
+    }
+    VssBackupComponents& components = *state.backupComponents;
+    if (components.InitializeForBackup() != S_OK) {
+        console.Err("Error : Failed to initialize for backup...");
+        return;
+    }
+    HRESULT result = components.SetContext(VSS_CTX_CLIENT_ACCESSIBLE_WRITERS);
+    if (result != S_OK) {
+        console.Err(WithResultCode("Error : Failed to SetContext(), returned = ", result));
+        return;
+    }
+    writerMetadataRequested = true;
+    if (components.GatherWriterMetadata(&state.metadataAsync) != S_OK ||
+        state.metadataAsync == nullptr) {
+        console.Err("Error : Failed to gather writer metadata...");
+        return;
+    }
+    console.Out("Info : Gathering metadata from writers...");
+    // Only the wait's own result counts, not the status of the operation waited for.
+    if (state.metadataAsync->Wait(INFINITE) != S_OK) {
+        console.Err("Error : Failed to gather metadata from writers...");
+        return;
+    }
+    console.Out("Info : Calling StartSnapshotSet()...");
+    result = components.StartSnapshotSet(&state.snapshotId);
+    if (result != S_OK) {
+        console.Err(WithResultCode("Error : Failed to StartSnapshotSet(), returned = ", result));
+        return;
+    }
+    console.Out("Info : Calling AddToSnapshotSet()...");
+    // GUID_NULL lets the system choose the provider.
+    result = components.AddToSnapshotSet(volume.data(), GUID_NULL, &state.snapshotId);
+    if (result != S_OK) {
+        console.Err(WithResultCode("Error : AddToSnapshotSet() failed, returned = ", result));
+        return;
+    }
+    result = components.SetBackupState(false, false, VSS_BT_COPY, false);
+    if (result != S_OK) {
+        console.Err(WithResultCode("Error : SetBackupState() failed, returned = ", result));
+        return;
+    }
+    console.Out("Info : Preparing for backup...");
+    if (components.PrepareForBackup(&state.prepareAsync) != S_OK ||
+        state.prepareAsync == nullptr) {
+        console.Err("Error : Failed to prepare for backup...");
+        return;
+    }
+    if (state.prepareAsync->Wait(INFINITE) != S_OK) {
+        console.Err("Error : Failed to wait after preparing for backup...");
+        return;
+    }
+    if (components.DoSnapshotSet(&snapshotAsync) != S_OK || snapshotAsync == nullptr) {
+        console.Err("Error : Failed to DoSnapshotSet()...");
+        return;
+    }
+    console.Out("Info : Taking snapshots...");
+    if (snapshotAsync->Wait(INFINITE) != S_OK) {
+        console.Err("Error : Failed to wait while taking snapshots...");
+        return;
+    }
+    console.Out("Info : Getting the snapshot device object from the properties...");
+    if (components.GetSnapshotProperties(state.snapshotId, &state.snapshotProperties) != S_OK) {
+        console.Err("Error : SnapshotProperties() failed.");
+        return;
+    }
+    console.Out("Info : Managed to create a snapshot...");
+    // The whole name, however long: a shortened name could never be deleted later.
+    console.Out("CREATED : " +
+                DeviceObjectBytes(state.snapshotProperties.m_pwszSnapshotDeviceObject));
+}
+
+}  // namespace tw

@@ -1,0 +1,60 @@
+// Inspects the shipped dist/twVss_64.exe.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "pe_image.h"
+
+namespace tw::pe {
+namespace {
+
+class TwVssExe : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(Load(TW_DIST_DIR "/twVss_64.exe", image, error)) << error;
+    }
+    Image image;
+};
+
+TEST_F(TwVssExe, IsA64BitConsoleProgramImportingOnlySystemDlls) {
+    EXPECT_EQ(image.machine, kMachineAmd64);
+    EXPECT_EQ(image.subsystem, kSubsystemConsole);
+    EXPECT_EQ(image.characteristics & kCharacteristicDll, 0);
+    ASSERT_FALSE(image.importedDlls.empty());
+    for (const std::string& dll : image.importedDlls) {
+        EXPECT_TRUE(IsSystemDll(dll)) << dll;
+    }
+    // The platform's VSS API, linked by name.
+    EXPECT_NE(std::find_if(image.importedDlls.begin(), image.importedDlls.end(),
+                           [](const std::string& d) { return IsSameDll(d, "vssapi.dll"); }),
+              image.importedDlls.end());
+}
+
+TEST_F(TwVssExe, CarriesItsVersionBlock) {
+    const auto versions = image.ResourcesOfType(16u);
+    ASSERT_EQ(versions.size(), 1u);
+    VersionInfo info;
+    std::string error;
+    ASSERT_TRUE(ParseVersion(versions[0]->bytes, info, error)) << error;
+    EXPECT_EQ(info.fileVersion, MakeVersion(3, 0, 0, 0));
+    EXPECT_EQ(info.productVersion, MakeVersion(3, 0, 0, 0));
+    EXPECT_EQ(info.fileType, 1u);  // an application
+    ASSERT_EQ(info.strings.count("040904B0"), 1u);
+    EXPECT_EQ(info.strings["040904B0"]["FileDescription"], "Tarnwick VSS Component");
+    EXPECT_EQ(info.strings["040904B0"]["FileVersion"], "3.0.0.0");
+    EXPECT_EQ(info.strings["040904B0"]["ProductVersion"], "3.0.0.0");
+}
+
+TEST_F(TwVssExe, ManifestRunsItWithTheCallersRights) {
+    const auto manifests = image.ResourcesOfType(24u);
+    ASSERT_EQ(manifests.size(), 1u);
+    EXPECT_EQ(manifests[0]->name.id, 1u);
+    const std::string& xml = manifests[0]->bytes;
+    EXPECT_NE(xml.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
+              std::string::npos)
+        << xml;
+}
+
+}  // namespace
+}  // namespace tw::pe
