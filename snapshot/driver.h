@@ -19,9 +19,10 @@ class ProcessEnvironment {
 };
 
 // Runs the tool for the arguments of `main` and returns its exit code, which is always 0. A process
-// that is not elevated gets the single line "Error : Not Elevated" whatever its arguments. Otherwise
-// exactly two arguments are read: "-c" hands the value, decoded as UTF-8, to CreateSnapshot; "-d"
-// hands the bytes unchanged to DeleteSnapshot. Any other command line does nothing.
+// that is not elevated gets the single line "Error : Not Elevated" whatever its arguments.
+// Otherwise exactly two arguments are read: "-c" hands the value, decoded as UTF-8, to
+// CreateSnapshot; "-d" hands the bytes unchanged to DeleteSnapshot. Any other command line does
+// nothing.
 int RunSnapshotTool(int argc, const char* const* argv, ProcessEnvironment& environment,
                     VssService& vss, Console& console);
 

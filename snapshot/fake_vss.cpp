@@ -115,8 +115,8 @@ class FakeBackupComponents final : public VssBackupComponents, public FakeVss::O
     HRESULT DeleteSnapshots(const VSS_ID& sourceObjectId, VSS_OBJECT_TYPE sourceObjectType,
                             bool forceDelete, LONG* deletedSnapshots,
                             VSS_ID* nondeletedSnapshotId) override {
-        HRESULT result = Call("DeleteSnapshots", IdText(sourceObjectId) + " type=" +
-                                                     std::to_string(sourceObjectType) +
+        HRESULT result = Call("DeleteSnapshots", IdText(sourceObjectId) +
+                                                     " type=" + std::to_string(sourceObjectType) +
                                                      " force=" + std::to_string(forceDelete));
         *deletedSnapshots = 0;
         *nondeletedSnapshotId = GUID_NULL;

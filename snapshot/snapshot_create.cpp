@@ -88,8 +88,7 @@ void CreateSnapshot(const std::wstring& volumeName, SnapshotState& state, VssSer
         return;
     }
     console.Out("Info : Preparing for backup...");
-    if (components.PrepareForBackup(&state.prepareAsync) != S_OK ||
-        state.prepareAsync == nullptr) {
+    if (components.PrepareForBackup(&state.prepareAsync) != S_OK || state.prepareAsync == nullptr) {
         console.Err("Error : Failed to prepare for backup...");
         return;
     }

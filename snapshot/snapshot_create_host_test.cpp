@@ -45,8 +45,8 @@ const Calls kC2 = {"FreeWriterMetadata", "Release backupComponents"};
 const Calls kC3 = {"Release metadata", "FreeWriterMetadata", "Release backupComponents"};
 const Calls kC4 = {"Release prepare", "Release metadata", "FreeWriterMetadata",
                    "Release backupComponents"};
-const Calls kC5 = {"Release snapshot", "Release prepare", "Release metadata",
-                   "FreeWriterMetadata", "Release backupComponents"};
+const Calls kC5 = {"Release snapshot", "Release prepare", "Release metadata", "FreeWriterMetadata",
+                   "Release backupComponents"};
 
 std::string Lines(const std::vector<std::string>& lines, size_t count) {
     std::string text;
@@ -89,12 +89,12 @@ TEST(CreateSnapshot, SuccessWritesTheEightLinesAndReleasesEverythingOnce) {
 // reference that the failing call handed out anyway (with S_FALSE) is given back first.
 TEST(CreateSnapshot, EachFailingStepWritesItsLineAndCleansUpItsLevel) {
     struct Case {
-        const char* step;      // the failing call's log name
-        size_t infoLines;      // standard-output lines written before it
-        const char* error;     // its Error line
-        bool printsCode;       // the line ends in the result code
-        const Calls* level;    // its clean-up level (null: nothing held)
-        const char* handedOut; // the object the call hands out with a success code
+        const char* step;       // the failing call's log name
+        size_t infoLines;       // standard-output lines written before it
+        const char* error;      // its Error line
+        bool printsCode;        // the line ends in the result code
+        const Calls* level;     // its clean-up level (null: nothing held)
+        const char* handedOut;  // the object the call hands out with a success code
     };
     const Case cases[] = {
         {"CreateBackupComponents", 0, "Error : Failed to create VssComponents...", false, nullptr,
@@ -137,9 +137,8 @@ TEST(CreateSnapshot, EachFailingStepWritesItsLineAndCleansUpItsLevel) {
             EXPECT_EQ(run.console.merged, run.console.out + run.console.err);
 
             const auto failing =
-                std::find_if(kAllCalls.begin(), kAllCalls.end(), [&](const std::string& call) {
-                    return call.rfind(c.step, 0) == 0;
-                });
+                std::find_if(kAllCalls.begin(), kAllCalls.end(),
+                             [&](const std::string& call) { return call.rfind(c.step, 0) == 0; });
             ASSERT_NE(failing, kAllCalls.end());
             Calls expected(kAllCalls.begin(), failing + 1);
             if (code.value == S_FALSE && c.handedOut != nullptr) {
@@ -161,8 +160,8 @@ TEST(CreateSnapshot, OnlyCoInitializeFailingIsReportedAndTheCreationGoesOn) {
     };
     const Case cases[] = {
         {S_OK, false},
-        {S_FALSE, false},                     // already initialised on this thread
-        {MakeHresult(0x80010106u), true},     // RPC_E_CHANGED_MODE
+        {S_FALSE, false},                  // already initialised on this thread
+        {MakeHresult(0x80010106u), true},  // RPC_E_CHANGED_MODE
         {E_OUTOFMEMORY, true},
         {MakeHresult(2), true},
     };

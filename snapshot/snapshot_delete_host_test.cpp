@@ -22,7 +22,9 @@ Calls Concat(Calls a, const Calls& b) {
 }
 
 struct Deletion {
-    explicit Deletion(std::vector<FakeVss::Snapshot> snapshots) { vss.snapshots = std::move(snapshots); }
+    explicit Deletion(std::vector<FakeVss::Snapshot> snapshots) {
+        vss.snapshots = std::move(snapshots);
+    }
     void Delete(const std::string& argument) { DeleteSnapshot(argument, vss, console); }
     std::vector<uint32_t> Remaining() const {
         std::vector<uint32_t> ids;
@@ -38,16 +40,15 @@ struct Deletion {
 TEST(DeleteSnapshot, DeletesTheMatchingSnapshotFreeingEveryRecordAndReleasingAll) {
     Deletion run({{1, kCopy1}, {2, kCopy2}, {3, L"\\\\?\\GLOBALROOT\\Device\\X"}});
     run.Delete(kCopy2Bytes);
-    EXPECT_EQ(run.console.out, std::string("Info : Managed to delete the snapshot: ") +
-                                   kCopy2Bytes + "\n");
+    EXPECT_EQ(run.console.out,
+              std::string("Info : Managed to delete the snapshot: ") + kCopy2Bytes + "\n");
     EXPECT_EQ(run.console.err, "");
     EXPECT_EQ(run.Remaining(), (std::vector<uint32_t>{1, 3}));
     // The record passed over is freed too, and the enumerator goes back before the components.
-    EXPECT_EQ(run.vss.calls,
-              Concat(kSetUp, {"Next 1", "FreeSnapshotProperties id=0x1", "Next 1",
-                              "DeleteSnapshots id=0x2 type=3 force=0",
-                              "FreeSnapshotProperties id=0x2", "Release enumerator",
-                              "Release backupComponents"}));
+    EXPECT_EQ(run.vss.calls, Concat(kSetUp, {"Next 1", "FreeSnapshotProperties id=0x1", "Next 1",
+                                             "DeleteSnapshots id=0x2 type=3 force=0",
+                                             "FreeSnapshotProperties id=0x2", "Release enumerator",
+                                             "Release backupComponents"}));
     EXPECT_EQ(run.vss.LivePropertyStrings(), 0u);
     EXPECT_EQ(run.vss.misuse, Calls());
 }
@@ -68,12 +69,14 @@ TEST(DeleteSnapshot, MatchesOnlyTheExactWidenedName) {
         {"trailing backslash", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy1\\", two, 0},
         {"prefix", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy", two, 0},
         {"forward slashes", "//?/GLOBALROOT/Device/HarddiskVolumeShadowCopy1", two, 0},
-        {"first of two equal names", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy2",
-         {{1, kCopy1}, {2, kCopy2}, {3, kCopy2}}, 2},
+        {"first of two equal names",
+         "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy2",
+         {{1, kCopy1}, {2, kCopy2}, {3, kCopy2}},
+         2},
         // A byte of 0x80 or above becomes 0xFF80-0xFFFF: never U+0080-U+00FF, never ASCII.
         {"byte 0xE9", "Copy\xe9", {{1, L"Copy\u00e9"}, {2, L"Copy\uffe9"}, {3, L"Copy"}}, 2},
-        {"byte 0xE9 against ASCII names", "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy1\xe9",
-         two, 0},
+        {"byte 0xE9 against ASCII names",
+         "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy1\xe9", two, 0},
         {"byte 0x80", "\x80", {{1, L"\u0080"}, {2, L"\uff80"}}, 2},
         {"empty argument, no empty name", "", two, 0},
         {"empty argument, empty name", "", {{1, kCopy1}, {2, L""}}, 2},
@@ -148,8 +151,8 @@ TEST(DeleteSnapshot, SetUpResultsAreNotJudged) {
         Deletion run({{1, kCopy1}, {2, kCopy2}});
         run.vss.results[step] = E_UNEXPECTED;
         run.Delete(kCopy2Bytes);
-        EXPECT_EQ(run.console.out, std::string("Info : Managed to delete the snapshot: ") +
-                                       kCopy2Bytes + "\n");
+        EXPECT_EQ(run.console.out,
+                  std::string("Info : Managed to delete the snapshot: ") + kCopy2Bytes + "\n");
         EXPECT_EQ(run.Remaining(), std::vector<uint32_t>{1});
     }
 }
