@@ -1,9 +1,7 @@
 // Inspects the shipped dist/twVss_64.exe.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include "pe_image.h"
+#include "pe_checks.h"
 
 namespace tw::pe {
 namespace {
@@ -21,14 +19,8 @@ TEST_F(TwVssExe, IsA64BitConsoleProgramImportingOnlySystemDlls) {
     EXPECT_EQ(image.machine, kMachineAmd64);
     EXPECT_EQ(image.subsystem, kSubsystemConsole);
     EXPECT_EQ(image.characteristics & kCharacteristicDll, 0);
-    ASSERT_FALSE(image.importedDlls.empty());
-    for (const std::string& dll : image.importedDlls) {
-        EXPECT_TRUE(IsSystemDll(dll)) << dll;
-    }
     // The platform's VSS API, linked by name.
-    EXPECT_NE(std::find_if(image.importedDlls.begin(), image.importedDlls.end(),
-                           [](const std::string& d) { return IsSameDll(d, "vssapi.dll"); }),
-              image.importedDlls.end());
+    EXPECT_TRUE(ImportsOnlySystemDlls(image, "vssapi.dll"));
 }
 
 TEST_F(TwVssExe, CarriesItsVersionBlock) {
@@ -47,13 +39,7 @@ TEST_F(TwVssExe, CarriesItsVersionBlock) {
 }
 
 TEST_F(TwVssExe, ManifestRunsItWithTheCallersRights) {
-    const auto manifests = image.ResourcesOfType(24u);
-    ASSERT_EQ(manifests.size(), 1u);
-    EXPECT_EQ(manifests[0]->name.id, 1u);
-    const std::string& xml = manifests[0]->bytes;
-    EXPECT_NE(xml.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
-              std::string::npos)
-        << xml;
+    EXPECT_TRUE(HasAsInvokerManifest(image, 1));
 }
 
 }  // namespace

@@ -1,0 +1,37 @@
+#include "pe_checks.h"
+
+#include <algorithm>
+
+namespace tw::pe {
+
+::testing::AssertionResult ImportsOnlySystemDlls(const Image& image, const std::string& required) {
+    for (const std::string& dll : image.importedDlls) {
+        if (!IsSystemDll(dll)) {
+            return ::testing::AssertionFailure() << "imports " << dll;
+        }
+    }
+    if (std::none_of(image.importedDlls.begin(), image.importedDlls.end(),
+                     [&](const std::string& dll) { return IsSameDll(dll, required); })) {
+        return ::testing::AssertionFailure() << "does not import " << required;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult HasAsInvokerManifest(const Image& image, uint32_t resourceId) {
+    const auto manifests = image.ResourcesOfType(24u);
+    if (manifests.size() != 1) {
+        return ::testing::AssertionFailure() << manifests.size() << " manifests";
+    }
+    if (manifests[0]->name.id != resourceId || !manifests[0]->name.name.empty()) {
+        return ::testing::AssertionFailure()
+               << "manifest is resource " << manifests[0]->name.ToString();
+    }
+    const std::string& xml = manifests[0]->bytes;
+    if (xml.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>") ==
+        std::string::npos) {
+        return ::testing::AssertionFailure() << "execution level not asInvoker:\n" << xml;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace tw::pe
