@@ -1,0 +1,35 @@
+#include "com_platform.h"
+
+#include <cstdlib>
+
+namespace tw::com {
+
+DWORD CriticalSection::Create() noexcept {
+    return InitializeCriticalSectionAndSpinCount(&section, 0) ? 0 : GetLastError();
+}
+
+void CriticalSection::Enter() noexcept {
+    EnterCriticalSection(&section);
+}
+
+void CriticalSection::Leave() noexcept {
+    LeaveCriticalSection(&section);
+}
+
+void CriticalSection::Delete() noexcept {
+    DeleteCriticalSection(&section);
+}
+
+void* AllocateObject(std::size_t size) noexcept {
+    return std::malloc(size);
+}
+
+void FreeObject(void* memory) noexcept {
+    std::free(memory);
+}
+
+void StopThreadNotifications(HINSTANCE module) noexcept {
+    DisableThreadLibraryCalls(module);
+}
+
+}  // namespace tw::com
