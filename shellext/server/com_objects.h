@@ -69,10 +69,11 @@ class CComObjectRootEx<CComMultiThreadModel> : public CComObjectRootBase {
     LONG InternalAddRef() noexcept { return CComMultiThreadModel::Increment(&refCount); }
     LONG InternalRelease() noexcept { return CComMultiThreadModel::Decrement(&refCount); }
 
-    // Creates `objectLock`: S_OK, or the Win32 error as an HRESULT.
+    // Creates `objectLock`: S_OK, or the Win32 error as an HRESULT, which is S_OK too when the
+    // platform gave no reason (the lock then stays uncreated and is never deleted).
     HRESULT CreateObjectLock() noexcept {
-        const DWORD error = objectLock.Create();
-        objectLockCreated = error == 0;
+        DWORD error = 0;
+        objectLockCreated = objectLock.Create(error);
         return objectLockCreated ? S_OK : HRESULT_FROM_WIN32(error);
     }
 

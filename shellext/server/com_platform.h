@@ -20,10 +20,10 @@ class CriticalSection {
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
 
-    // InitializeCriticalSectionAndSpinCount with spin count 0. Returns 0 on success, otherwise the
-    // Win32 error (which may itself be 0 when the platform gave no reason). Only a created section
-    // may be entered, left or deleted.
-    DWORD Create() noexcept;
+    // InitializeCriticalSectionAndSpinCount with spin count 0. On failure returns false and puts
+    // the Win32 error into `error` (which may be 0 when the platform gave no reason). Only a
+    // created section may be entered, left or deleted.
+    bool Create(DWORD& error) noexcept;
     void Enter() noexcept;
     void Leave() noexcept;
     void Delete() noexcept;

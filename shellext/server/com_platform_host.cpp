@@ -25,12 +25,13 @@ bool TakeOne(std::atomic<int>& count) {
 
 }  // namespace
 
-DWORD CriticalSection::Create() noexcept {
+bool CriticalSection::Create(DWORD& error) noexcept {
     if (TakeOne(failingLockCreations)) {
-        return lockCreationError.load();
+        error = lockCreationError.load();
+        return false;
     }
     created = true;
-    return 0;
+    return true;
 }
 
 void CriticalSection::Enter() noexcept {

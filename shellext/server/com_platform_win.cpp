@@ -4,8 +4,12 @@
 
 namespace tw::com {
 
-DWORD CriticalSection::Create() noexcept {
-    return InitializeCriticalSectionAndSpinCount(&section, 0) ? 0 : GetLastError();
+bool CriticalSection::Create(DWORD& error) noexcept {
+    if (InitializeCriticalSectionAndSpinCount(&section, 0)) {
+        return true;
+    }
+    error = GetLastError();
+    return false;
 }
 
 void CriticalSection::Enter() noexcept {

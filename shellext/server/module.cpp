@@ -5,7 +5,8 @@ namespace tw {
 CServerModule* serverModule = nullptr;
 
 CServerModule::CServerModule() noexcept {
-    classTableLockCreated = classTableLock.Create() == 0;
+    DWORD error = 0;
+    classTableLockCreated = classTableLock.Create(error);
 }
 
 CServerModule::~CServerModule() {
