@@ -23,6 +23,34 @@ struct DropMemory {
     HGLOBAL handle() { return this; }
 };
 
+// The shell's data object for a selection: hands out `memory` as its CF_HDROP medium, or fails
+// with `result`, and records what it was asked. Not counted: it lives as long as its owner.
+class DataObject : public IDataObject {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** result) override {
+        *result = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        askedFormat = *format;
+        offeredMedium = *medium;
+        ++calls;
+        if (SUCCEEDED(result)) {
+            medium->tymed = TYMED_HGLOBAL;
+            medium->hGlobal = memory.handle();
+        }
+        return result;
+    }
+
+    DropMemory memory;
+    HRESULT result = S_OK;
+    FORMATETC askedFormat = {};
+    STGMEDIUM offeredMedium = {};
+    int calls = 0;
+};
+
 // A popup menu as InsertMenuEntry and SetMenuEntryPicture leave it. Its address is the HMENU.
 struct Menu {
     struct Item {

@@ -18,7 +18,7 @@
 namespace tw {
 namespace {
 
-using shell::host::DropMemory;
+using shell::host::DataObject;
 using shell::host::Menu;
 
 // Records every start request; refuses them all when `refuse` is set.
@@ -30,35 +30,6 @@ class RecordingStarter : public ProcessStarter {
     }
     std::vector<StartRequest> requests;
     bool refuse = false;
-};
-
-// A data object that hands out `memory` as its CF_HDROP medium, or fails with `result`, and
-// records what it was asked.
-class FakeDataObject : public IDataObject {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** result) override {
-        *result = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        askedFormat = *format;
-        offeredMedium = *medium;
-        ++calls;
-        if (FAILED(result)) {
-            return result;
-        }
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = memory.handle();
-        return result;
-    }
-
-    DropMemory memory;
-    HRESULT result = S_OK;
-    FORMATETC askedFormat = {};
-    STGMEDIUM offeredMedium = {};
-    int calls = 0;
 };
 
 // A scratch folder on the host with a file and a subfolder, removed afterwards.
@@ -92,9 +63,9 @@ class Handler {
     Handler(const Handler&) = delete;
     Handler& operator=(const Handler&) = delete;
 
-    HRESULT Initialize(FakeDataObject& data) { return object->Initialize(nullptr, &data, nullptr); }
+    HRESULT Initialize(DataObject& data) { return object->Initialize(nullptr, &data, nullptr); }
     HRESULT Initialize(const std::vector<std::string>& names) {
-        FakeDataObject data;
+        DataObject data;
         data.memory.names = names;
         return Initialize(data);
     }
@@ -151,7 +122,7 @@ TEST_F(HandlerTest, ConstructionLoadsTheFourBitmapsAndDestructionReleasesThem) {
 TEST_F(HandlerTest, InitializeAsksForAFileListAndKeepsTheFirstName) {
     ScratchFolder scratch;
     Handler h;
-    FakeDataObject data;
+    DataObject data;
     data.memory.names = {scratch.file, scratch.subfolder};
     EXPECT_EQ(h.Initialize(data), S_OK);
     EXPECT_EQ(data.askedFormat.cfFormat, 15);
@@ -233,7 +204,7 @@ TEST_F(HandlerTest, InitializeFailuresReleaseWhatWasObtained) {
         // a directory while the classification says file.
         std::strcpy(h->selectedPath, scratch.subfolder.c_str());
         h->selectionIsFile = true;
-        FakeDataObject data;
+        DataObject data;
         data.result = c.getData;
         data.memory.names = c.noNames ? std::vector<std::string>{} : std::vector{scratch.file};
         data.memory.lockFails = c.lockFails;
