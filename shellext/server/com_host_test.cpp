@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "com_platform_host.h"
+#include "counting_outer.h"
 #include "exports.h"
 #include "shell_platform_host.h"
 #include "simple_shl_ext.h"
@@ -52,26 +53,6 @@ HINSTANCE const kInstance = reinterpret_cast<HINSTANCE>(uintptr_t{0x7FF800000000
 LONG LockCount() {
     return shellExtModule.lockCount;
 }
-
-// An aggregating object: counts what reaches it and hands IUnknown out as itself.
-class FakeOuter : public IUnknown {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
-        queried.push_back(iid);
-        if (IsEqualGUID(iid, IID_IUnknown)) {
-            AddRef();
-            *result = this;
-            return S_OK;
-        }
-        *result = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++addRefs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(++releases); }
-    int addRefs = 0;
-    int releases = 0;
-    std::vector<IID> queried;
-};
 
 class ServerTest : public ::testing::Test {
   protected:
@@ -236,7 +217,7 @@ TEST_F(ServerTest, HandlerCreationFailuresLeaveTheLockCountUnchanged) {
         int failingAllocations;
         HRESULT result;
     };
-    FakeOuter outer;
+    CountingOuter outer;
     const Case cases[] = {
         {"interface not offered", nullptr, &IID_IClassFactory, 0, E_NOINTERFACE},
         {"no memory", nullptr, &IID_IShellExtInit, 1, E_OUTOFMEMORY},
@@ -262,7 +243,7 @@ TEST_F(ServerTest, HandlerCreationFailuresLeaveTheLockCountUnchanged) {
 TEST(CreationFunctions, ConstructionThatThrowsGivesOutOfMemoryAndFreesTheObject) {
     ASSERT_EQ(LockCount(), 0);
     Probe::throwInConstructor = true;
-    FakeOuter outer;
+    CountingOuter outer;
     void* result = reinterpret_cast<void*>(1);
     EXPECT_EQ(Probe::CreateInstance(nullptr, IID_IShellExtInit, &result), E_OUTOFMEMORY);
     EXPECT_EQ(result, nullptr);
@@ -286,7 +267,7 @@ TEST(CreationFunctions, DestructionHappensWhileTheModuleIsStillLocked) {
     EXPECT_EQ(Probe::lockCountWhileDestroyed, 1);
     EXPECT_EQ(LockCount(), 0);
 
-    FakeOuter outer;
+    CountingOuter outer;
     ASSERT_EQ(Probe::CreateInstance(&outer, IID_IUnknown, &made), S_OK);
     Probe::lockCountWhileDestroyed = -100;
     EXPECT_EQ(static_cast<IUnknown*>(made)->Release(), 0u);
@@ -297,7 +278,7 @@ TEST(CreationFunctions, DestructionHappensWhileTheModuleIsStillLocked) {
 TEST_F(ServerTest, AggregatedHandlerForwardsToTheOuterUnknown) {
     IClassFactory* factory = ClassFactory();
     factory->Release();
-    FakeOuter outer;
+    CountingOuter outer;
     void* made = nullptr;
     ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, &made), S_OK);
     auto* inner = static_cast<IUnknown*>(made);

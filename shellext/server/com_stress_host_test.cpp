@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "counting_outer.h"
 #include "exports.h"
 #include "shell_platform_host.h"
 #include "simple_shl_ext.h"
@@ -21,17 +22,6 @@ HRESULT CountedCreateClassObject(CreateInstanceFunction creator, REFIID iid,
     ++classObjectsMade;
     return CSimpleShlExt::CreateClassObject(creator, iid, result);
 }
-
-// An aggregating object that keeps no count: the test holds it for the inner object's lifetime.
-class Outer : public IUnknown {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** result) override {
-        *result = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
 
 TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
     constexpr int kThreads = 8;
@@ -64,7 +54,7 @@ TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
                 }
                 factories[t] = result;
                 auto* factory = static_cast<IClassFactory*>(result);
-                Outer outer;
+                CountingOuter outer;
                 for (int i = 0; i < kObjectsPerThread; ++i) {
                     void* made = nullptr;
                     const bool aggregated = i % 3 == 0;
@@ -86,6 +76,10 @@ TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
                     if (again != nullptr) {
                         static_cast<IUnknown*>(again)->Release();
                     }
+                }
+                // The recorded outer unknown is never referenced or asked.
+                if (outer.addRefs != 0 || outer.releases != 0 || !outer.queried.empty()) {
+                    ++failures;
                 }
                 factory->Release();
             });

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "counting_outer.h"
 #include "shellext_wine_support.h"
 #include "winsupport.h"
 
@@ -186,19 +187,6 @@ class DropListDataObject : public IDataObject {
     std::vector<std::string> names_;
     bool offersFileList_;
     ULONG count_ = 1;
-};
-
-// An aggregating object that counts what reaches it.
-class CountingOuter : public IUnknown {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** result) override {
-        *result = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++addRefs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(++releases); }
-    int addRefs = 0;
-    int releases = 0;
 };
 
 class ShellExtensionTest : public ::testing::Test {
