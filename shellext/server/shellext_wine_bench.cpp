@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "shellext_wine_support.h"
+#include "winsupport.h"
 
 namespace {
 
@@ -43,13 +44,6 @@ std::vector<double> MicrosecondsPerCycle(const std::vector<std::function<void()>
     return best;
 }
 
-std::wstring ExeDirectory() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring full(path);
-    return full.substr(0, full.rfind(L'\\') + 1);
-}
-
 int Run() {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
@@ -63,7 +57,7 @@ int Run() {
     CloseHandle(created);
     const std::wstring wideFile(file.begin(), file.end());  // the temporary path is ASCII here
 
-    tw::test::LoadedServer server(ExeDirectory() + L"twShellExt_64.dll");
+    tw::test::LoadedServer server(tw::test::ExeDirectory() + L"twShellExt_64.dll");
     Ref<IClassFactory> factory;
     Ref<IDataObject> data;
     if (!server.loaded() ||
