@@ -11,20 +11,6 @@
 
 namespace tw {
 
-// Counting of objects used by one thread (plain arithmetic) or shared by several (atomic).
-struct CComSingleThreadModel {
-    static LONG Increment(LONG* value) noexcept { return ++*value; }
-    static LONG Decrement(LONG* value) noexcept { return --*value; }
-};
-struct CComMultiThreadModel {
-    static LONG Increment(LONG* value) noexcept {
-        return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST);
-    }
-    static LONG Decrement(LONG* value) noexcept {
-        return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST);
-    }
-};
-
 // What every object of the DLL starts from: its reference count, or, for an object living inside
 // an aggregate, the aggregating object (not referenced). Objects live in memory from
 // com::AllocateObject, so that a failed allocation is an ordinary result.

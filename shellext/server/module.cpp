@@ -16,11 +16,11 @@ CServerModule::~CServerModule() {
 }
 
 LONG CServerModule::LockModule() noexcept {
-    return __atomic_add_fetch(&lockCount, 1, __ATOMIC_SEQ_CST);
+    return CComMultiThreadModel::Increment(&lockCount);
 }
 
 LONG CServerModule::UnlockModule() noexcept {
-    return __atomic_sub_fetch(&lockCount, 1, __ATOMIC_SEQ_CST);
+    return CComMultiThreadModel::Decrement(&lockCount);
 }
 
 HRESULT CServerModule::GetClassObject(REFCLSID clsid, REFIID iid, void** result) noexcept {

@@ -4,6 +4,7 @@
 
 #include "com_platform.h"
 #include "com_types.h"
+#include "thread_models.h"
 
 namespace tw {
 
