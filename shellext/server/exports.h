@@ -9,7 +9,6 @@
 #endif
 
 namespace tw {
-class CComModule;
 // The module object of the DLL, and its class table (one class: CSimpleShlExt).
 extern CComModule shellExtModule;
 extern ClassEntry classEntries[];
