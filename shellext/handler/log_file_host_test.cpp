@@ -1,0 +1,54 @@
+// The diagnostic log object: exactly one per process however many threads reach it first, and no
+// file ever written.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "log_file.h"
+
+namespace tw {
+namespace {
+
+// Declared first in the only file of this test program, so that these threads make the first
+// calls of the process.
+TEST(CLogFile, ThreadsRacingForTheFirstUseGetOneObject) {
+    constexpr int kThreads = 16;
+    std::atomic<bool> go{false};
+    std::vector<CLogFile*> seen(kThreads, nullptr);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            while (!go.load()) {
+            }
+            seen[i] = CLogFile::Instance();
+        });
+    }
+    go = true;
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    ASSERT_NE(seen[0], nullptr);
+    for (CLogFile* log : seen) {
+        EXPECT_EQ(log, seen[0]);
+    }
+    EXPECT_EQ(CLogFile::Instance(), seen[0]);
+}
+
+TEST(CLogFile, DiscardsEveryMessageAndCreatesNoFile) {
+    CLogFile* log = CLogFile::Instance();
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log->FileName(), "___tarnlog.txt");
+    for (const std::string& message :
+         {std::string(), std::string("Interface Initialize"), std::string(100000, 'm')}) {
+        log->Log(message);
+    }
+    struct stat info;
+    EXPECT_NE(stat("___tarnlog.txt", &info), 0);
+}
+
+}  // namespace
+}  // namespace tw

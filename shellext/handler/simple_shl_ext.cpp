@@ -1,0 +1,131 @@
+#include "simple_shl_ext.h"
+
+#include "command_model.h"
+#include "log_file.h"
+#include "menu_model.h"
+#include "shell_platform.h"
+
+namespace tw {
+
+const CLSID CLSID_SimpleShlExt = {
+    0x9F264B80, 0x12D4, 0x4C4C, {0x91, 0x58, 0x7A, 0x1A, 0x18, 0x03, 0xFB, 0x58}};
+
+const InterfaceEntry<CSimpleShlExt> CSimpleShlExt::interfaceMap[] = {
+    {&IID_IShellExtInit, &FaceOf<CSimpleShlExt, IShellExtInit>},
+    {&IID_IContextMenu, &FaceOf<CSimpleShlExt, IContextMenu>},
+    {nullptr, nullptr},
+};
+
+namespace {
+
+const std::string kInitializeMessage = "Interface Initialize";
+const std::string kFileMessage = "This is a file";
+const std::string kDirectoryMessage = "This is a directory";
+
+void Log(const std::string& message) {
+    if (CLogFile* log = CLogFile::Instance()) {
+        log->Log(message);
+    }
+}
+
+}  // namespace
+
+CSimpleShlExt::CSimpleShlExt() noexcept {
+    restoreFileBitmap = shell::LoadBitmapResource(moduleInstance, kRestoreFileBitmapId);
+    backupFileBitmap = shell::LoadBitmapResource(moduleInstance, kBackupFileBitmapId);
+    backupFolderBitmap = shell::LoadBitmapResource(moduleInstance, kBackupFolderBitmapId);
+    showBackupsBitmap = shell::LoadBitmapResource(moduleInstance, kShowBackupsBitmapId);
+}
+
+CSimpleShlExt::~CSimpleShlExt() {
+    shell::DeleteBitmap(restoreFileBitmap);
+    shell::DeleteBitmap(backupFileBitmap);
+    shell::DeleteBitmap(backupFolderBitmap);
+    shell::DeleteBitmap(showBackupsBitmap);
+}
+
+HRESULT CSimpleShlExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY) noexcept {
+    Log(kInitializeMessage);
+    if (pdtobj == nullptr) {
+        return E_INVALIDARG;
+    }
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = nullptr;
+    medium.pUnkForRelease = nullptr;
+    if (FAILED(pdtobj->GetData(&format, &medium))) {
+        return E_INVALIDARG;
+    }
+    const HDROP drop = shell::LockDropList(medium.hGlobal);
+    if (drop == nullptr) {
+        shell::ReleaseMedium(medium);
+        return E_INVALIDARG;
+    }
+    HRESULT result = E_INVALIDARG;
+    if (shell::DroppedNameCount(drop) != 0) {
+        // Only the first name counts; a failed copy is still classified, on what the buffer holds.
+        if (shell::CopyDroppedName(drop, 0, selectedPath, MAX_PATH) != 0) {
+            result = S_OK;
+        }
+        selectionIsFile = !shell::IsDirectory(selectedPath);
+        Log(selectionIsFile ? kFileMessage : kDirectoryMessage);
+    }
+    shell::UnlockDropList(medium.hGlobal);
+    shell::ReleaseMedium(medium);
+    return result;
+}
+
+HRESULT CSimpleShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT,
+                                        UINT uFlags) noexcept {
+    MenuPictures pictures;
+    pictures.backupFile = backupFileBitmap;
+    pictures.restoreFile = restoreFileBitmap;
+    pictures.backupFolder = backupFolderBitmap;
+    pictures.showBackups = showBackupsBitmap;
+    const MenuPlan plan = PlanMenu(selectionIsFile, pictures, indexMenu, idCmdFirst, uFlags);
+    for (UINT i = 0; i < plan.count; ++i) {
+        const MenuItemPlan& item = plan.items[i];
+        shell::InsertMenuEntry(hmenu, item.position,
+                               MF_BYPOSITION | (item.separator ? MF_SEPARATOR : MF_STRING), item.id,
+                               item.text);
+        if (item.picture != nullptr) {
+            shell::SetMenuEntryPicture(hmenu, item.position, item.picture);
+        }
+    }
+    return plan.result;
+}
+
+HRESULT CSimpleShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) noexcept {
+    if (pici == nullptr) {
+        return E_INVALIDARG;
+    }
+    const CommandDecision decision =
+        DecideCommand(reinterpret_cast<uintptr_t>(pici->lpVerb), selectionIsFile);
+    if (decision.option == nullptr) {
+        return decision.result;
+    }
+    try {
+        // The helper runs on its own; whether the start succeeded is not reported.
+        shell::HelperStarter().Start(
+            HelperStartRequest(decision.option, selectedPath, GetModuleDirectory()));
+    } catch (...) {
+        // Out of memory while the request was put together: nothing was started.
+        return E_OUTOFMEMORY;
+    }
+    return decision.result;
+}
+
+HRESULT CSimpleShlExt::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) noexcept {
+    return E_INVALIDARG;
+}
+
+std::string CSimpleShlExt::GetModuleDirectory() const {
+    return ModuleDirectoryOf(shell::ModuleFileName(dllInstance));
+}
+
+std::string CSimpleShlExt::GetHelperPath() const {
+    return HelperPathIn(GetModuleDirectory());
+}
+
+}  // namespace tw

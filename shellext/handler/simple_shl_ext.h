@@ -1,0 +1,59 @@
+// CSimpleShlExt, the context-menu handler Explorer creates for each context menu of a file or a
+// folder: Initialize reduces the selection to its first path and whether that is a directory,
+// QueryContextMenu inserts the two entries for a file or a folder, and InvokeCommand starts the
+// product's helper twHelper.exe from the server module's directory with an option and the path.
+#pragma once
+
+#include <string>
+
+#include "com_objects.h"
+#include "shell_types.h"
+
+namespace tw {
+
+// {9F264B80-12D4-4C4C-9158-7A1A1803FB58}
+extern const CLSID CLSID_SimpleShlExt;
+
+// Bitmap resources of the server module, one per menu entry.
+constexpr WORD kRestoreFileBitmapId = 202;
+constexpr WORD kBackupFolderBitmapId = 203;
+constexpr WORD kBackupFileBitmapId = 204;
+constexpr WORD kShowBackupsBitmapId = 205;
+
+class CSimpleShlExt : public CComObjectRootEx<CComSingleThreadModel>,
+                      public CComCoClass<CSimpleShlExt, &CLSID_SimpleShlExt>,
+                      public IShellExtInit,
+                      public IContextMenu {
+  public:
+    // Loads the four bitmaps; one that cannot be loaded stays null.
+    CSimpleShlExt() noexcept;
+    // Releases the bitmaps: the menus they were set on do not own them.
+    virtual ~CSimpleShlExt();
+    CSimpleShlExt(const CSimpleShlExt&) = delete;
+    CSimpleShlExt& operator=(const CSimpleShlExt&) = delete;
+
+    HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE pidlFolder, IDataObject* pdtobj,
+                                         HKEY hkeyProgID) noexcept override;
+
+    HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst,
+                                               UINT idCmdLast, UINT uFlags) noexcept override;
+    HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO* pici) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR idCmd, UINT uType, UINT* pReserved,
+                                               CHAR* pszName, UINT cchMax) noexcept override;
+
+    // The directory of the server module's file with a trailing backslash, read anew at each call.
+    std::string GetModuleDirectory() const;
+    // GetModuleDirectory followed by "twHelper.exe".
+    std::string GetHelperPath() const;
+
+    static const InterfaceEntry<CSimpleShlExt> interfaceMap[];
+
+    bool selectionIsFile = false;      // true unless the selected item is a directory
+    char selectedPath[MAX_PATH] = {};  // first selected item, ANSI code page, at most 259 chars
+    HBITMAP restoreFileBitmap = nullptr;
+    HBITMAP backupFolderBitmap = nullptr;
+    HBITMAP backupFileBitmap = nullptr;
+    HBITMAP showBackupsBitmap = nullptr;
+};
+
+}  // namespace tw

@@ -1,0 +1,407 @@
+// The handler object on the host stand-ins: construction and bitmaps, Initialize's selection
+// reduction and failure paths, the items it puts into a menu, the helper starts it requests.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "exports.h"
+#include "shell_platform_host.h"
+#include "simple_shl_ext.h"
+
+namespace tw {
+namespace {
+
+using shell::host::DataObject;
+using shell::host::Menu;
+
+// Records every start request; refuses them all when `refuse` is set.
+class RecordingStarter : public ProcessStarter {
+  public:
+    bool Start(const StartRequest& request) override {
+        requests.push_back(request);
+        return !refuse;
+    }
+    std::vector<StartRequest> requests;
+    bool refuse = false;
+};
+
+// A scratch folder on the host with a file and a subfolder, removed afterwards.
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        char pattern[] = "/tmp/tw handler XXXXXX";
+        path = mkdtemp(pattern);
+        file = path + "/a b.txt";
+        subfolder = path + "/sub folder";
+        std::ofstream(file) << "x";
+        mkdir(subfolder.c_str(), 0700);
+    }
+    ~ScratchFolder() {
+        unlink(file.c_str());
+        rmdir(subfolder.c_str());
+        rmdir(path.c_str());
+    }
+    std::string path, file, subfolder;
+};
+
+// One plain handler object made the way the class object makes it; released at the end.
+class Handler {
+  public:
+    Handler() {
+        void* made = nullptr;
+        EXPECT_EQ(CComObject<CSimpleShlExt>::CreateInstance(IID_IShellExtInit, &made), S_OK);
+        object = static_cast<CSimpleShlExt*>(static_cast<IShellExtInit*>(made));
+    }
+    ~Handler() { static_cast<IShellExtInit*>(object)->Release(); }
+    Handler(const Handler&) = delete;
+    Handler& operator=(const Handler&) = delete;
+
+    HRESULT Initialize(DataObject& data) { return object->Initialize(nullptr, &data, nullptr); }
+    HRESULT Initialize(const std::vector<std::string>& names) {
+        DataObject data;
+        data.memory.names = names;
+        return Initialize(data);
+    }
+    HRESULT Invoke(uintptr_t verb) {
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = reinterpret_cast<LPCSTR>(verb);
+        return object->InvokeCommand(&info);
+    }
+    CSimpleShlExt* operator->() { return object; }
+
+  private:
+    CSimpleShlExt* object = nullptr;
+};
+
+class HandlerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        shell::host::Reset();
+        shell::host::SetHelperStarter(&starter);
+        shell::host::SetModuleFileName("C:\\Apps\\Backup\\twShellExt_64.dll");
+    }
+    void TearDown() override {
+        shell::host::Reset();
+        // Every handler gave back its bitmaps and its module lock.
+        EXPECT_EQ(shell::host::LiveBitmapCount(), 0);
+        EXPECT_EQ(shellExtModule.lockCount, 0);
+    }
+    RecordingStarter starter;
+};
+
+TEST_F(HandlerTest, ConstructionLoadsTheFourBitmapsAndDestructionReleasesThem) {
+    {
+        Handler h;
+        EXPECT_EQ(shell::host::BitmapId(h->restoreFileBitmap), 202);
+        EXPECT_EQ(shell::host::BitmapId(h->backupFolderBitmap), 203);
+        EXPECT_EQ(shell::host::BitmapId(h->backupFileBitmap), 204);
+        EXPECT_EQ(shell::host::BitmapId(h->showBackupsBitmap), 205);
+        EXPECT_EQ(shell::host::LiveBitmapCount(), 4);
+        EXPECT_FALSE(h->selectionIsFile);
+        EXPECT_STREQ(h->selectedPath, "");
+    }
+    EXPECT_EQ(shell::host::LiveBitmapCount(), 0);
+
+    // A bitmap that cannot be loaded stays null; construction goes on.
+    shell::host::SetFailingBitmaps({203, 204});
+    Handler h;
+    EXPECT_EQ(h->backupFolderBitmap, nullptr);
+    EXPECT_EQ(h->backupFileBitmap, nullptr);
+    EXPECT_EQ(shell::host::BitmapId(h->restoreFileBitmap), 202);
+    EXPECT_EQ(shell::host::BitmapId(h->showBackupsBitmap), 205);
+}
+
+TEST_F(HandlerTest, InitializeAsksForAFileListAndKeepsTheFirstName) {
+    ScratchFolder scratch;
+    Handler h;
+    DataObject data;
+    data.memory.names = {scratch.file, scratch.subfolder};
+    EXPECT_EQ(h.Initialize(data), S_OK);
+    EXPECT_EQ(data.askedFormat.cfFormat, 15);
+    EXPECT_EQ(data.askedFormat.ptd, nullptr);
+    EXPECT_EQ(data.askedFormat.dwAspect, 1u);
+    EXPECT_EQ(data.askedFormat.lindex, -1);
+    EXPECT_EQ(data.askedFormat.tymed, 1u);
+    EXPECT_EQ(data.offeredMedium.tymed, 1u);
+    EXPECT_EQ(data.offeredMedium.hGlobal, nullptr);
+    EXPECT_EQ(data.offeredMedium.pUnkForRelease, nullptr);
+    EXPECT_EQ(h->selectedPath, scratch.file);
+    EXPECT_TRUE(h->selectionIsFile);
+    EXPECT_EQ(data.memory.locks, 1);
+    EXPECT_EQ(data.memory.unlocks, 1);
+    EXPECT_EQ(data.memory.releases, 1);
+}
+
+TEST_F(HandlerTest, InitializeClassifiesTheFirstSelectedItem) {
+    ScratchFolder scratch;
+    const std::string longName = scratch.path + "/" + std::string(300, 'n');
+    struct Case {
+        std::vector<std::string> names;
+        std::string path;
+        bool isFile;
+    };
+    const Case cases[] = {
+        {{scratch.file}, scratch.file, true},
+        {{scratch.subfolder}, scratch.subfolder, false},
+        {{scratch.path + "/"}, scratch.path + "/", false},
+        // Only the first of several counts.
+        {{scratch.subfolder, scratch.file}, scratch.subfolder, false},
+        {{scratch.file, scratch.subfolder, scratch.path}, scratch.file, true},
+        // A path that does not exist counts as a file.
+        {{scratch.path + "/gone"}, scratch.path + "/gone", true},
+        // A name of 260 characters or more is cut to its first 259.
+        {{longName}, longName.substr(0, 259), true},
+        {{std::string(260, 'x')}, std::string(259, 'x'), true},
+        {{std::string(259, 'y')}, std::string(259, 'y'), true},
+    };
+    for (const Case& c : cases) {
+        Handler h;
+        EXPECT_EQ(h.Initialize(c.names), S_OK) << c.path;
+        EXPECT_EQ(h->selectedPath, c.path);
+        EXPECT_EQ(h->selectionIsFile, c.isFile) << c.path;
+    }
+}
+
+TEST_F(HandlerTest, InitializeTwiceReplacesTheFirstSelection) {
+    ScratchFolder scratch;
+    Handler h;
+    EXPECT_EQ(h.Initialize({scratch.subfolder}), S_OK);
+    EXPECT_FALSE(h->selectionIsFile);
+    EXPECT_EQ(h.Initialize({"C:\\x"}), S_OK);
+    EXPECT_STREQ(h->selectedPath, "C:\\x");
+    EXPECT_TRUE(h->selectionIsFile);
+    EXPECT_EQ(h.Initialize({scratch.path}), S_OK);
+    EXPECT_EQ(h->selectedPath, scratch.path);
+    EXPECT_FALSE(h->selectionIsFile);
+}
+
+TEST_F(HandlerTest, InitializeFailuresReleaseWhatWasObtained) {
+    ScratchFolder scratch;
+    struct Case {
+        const char* what;
+        HRESULT getData;
+        bool lockFails, noNames, copyFails;
+        int locks, unlocks, releases;
+    };
+    const Case cases[] = {
+        {"no file list", E_FAIL, false, false, false, 0, 0, 0},
+        {"no file list (other error)", MakeHresult(0x80040064u), false, false, false, 0, 0, 0},
+        {"cannot lock", S_OK, true, false, false, 0, 0, 1},
+        {"no names", S_OK, false, true, false, 1, 1, 1},
+        {"copy fails", S_OK, false, false, true, 1, 1, 1},
+    };
+    for (const Case& c : cases) {
+        Handler h;
+        // A state that each failure must leave alone, or (copy fails) reclassify: the buffer holds
+        // a directory while the classification says file.
+        std::strcpy(h->selectedPath, scratch.subfolder.c_str());
+        h->selectionIsFile = true;
+        DataObject data;
+        data.result = c.getData;
+        data.memory.names = c.noNames ? std::vector<std::string>{} : std::vector{scratch.file};
+        data.memory.lockFails = c.lockFails;
+        data.memory.copyFails = c.copyFails;
+        EXPECT_EQ(h.Initialize(data), E_INVALIDARG) << c.what;
+        EXPECT_EQ(data.calls, 1) << c.what;
+        EXPECT_EQ(data.memory.locks, c.locks) << c.what;
+        EXPECT_EQ(data.memory.unlocks, c.unlocks) << c.what;
+        EXPECT_EQ(data.memory.releases, c.releases) << c.what;
+        EXPECT_EQ(h->selectedPath, scratch.subfolder) << c.what;
+        EXPECT_EQ(h->selectionIsFile, !c.copyFails) << c.what;
+    }
+}
+
+TEST_F(HandlerTest, InitializeWithoutADataObjectFails) {
+    Handler h;
+    EXPECT_EQ(h->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
+    EXPECT_FALSE(h->selectionIsFile);
+}
+
+// The menu items, read back from the host menu: kind, text, identifier, picture.
+struct MenuItem {
+    bool separator;
+    UINT_PTR id;
+    std::string text;
+    WORD bitmap;
+    bool operator==(const MenuItem& o) const {
+        return separator == o.separator && id == o.id && text == o.text && bitmap == o.bitmap;
+    }
+};
+std::ostream& operator<<(std::ostream& out, const MenuItem& i) {
+    return out << (i.separator ? "separator" : "entry") << " " << i.id << " '" << i.text << "' "
+               << i.bitmap;
+}
+std::vector<MenuItem> ReadBack(const Menu& menu) {
+    std::vector<MenuItem> items;
+    for (const Menu::Item& i : menu.items) {
+        items.push_back({i.separator, i.id, i.text, shell::host::BitmapId(i.picture)});
+    }
+    return items;
+}
+
+TEST_F(HandlerTest, QueryContextMenuInsertsTheEntriesAtTheGivenPosition) {
+    ScratchFolder scratch;
+    const MenuItem before = {false, 7, "Open", 0};
+    const MenuItem after = {false, 8, "Properties", 0};
+    struct Case {
+        std::string path;
+        std::vector<MenuItem> ours;
+    };
+    const Case cases[] = {
+        {scratch.file,
+         {{true, 30, "", 0},
+          {false, 31, "Backup this file", 204},
+          {false, 32, "Restore this file", 202},
+          {true, 0, "", 0}}},
+        {scratch.subfolder,
+         {{true, 30, "", 0},
+          {false, 31, "Backup this folder", 203},
+          {false, 32, "Show available backups", 205},
+          {true, 0, "", 0}}},
+    };
+    for (const Case& c : cases) {
+        Handler h;
+        ASSERT_EQ(h.Initialize({c.path}), S_OK);
+        Menu menu;
+        shell::InsertMenuEntry(menu.handle(), 0, MF_BYPOSITION, before.id, before.text.c_str());
+        shell::InsertMenuEntry(menu.handle(), 1, MF_BYPOSITION, after.id, after.text.c_str());
+        // idCmdLast below idCmdFirst + 2 is not consulted.
+        EXPECT_EQ(h->QueryContextMenu(menu.handle(), 1, 30, 30, 0x10), 3);
+        std::vector<MenuItem> expected = {before};
+        expected.insert(expected.end(), c.ours.begin(), c.ours.end());
+        expected.push_back(after);
+        EXPECT_EQ(ReadBack(menu), expected) << c.path;
+    }
+}
+
+TEST_F(HandlerTest, QueryContextMenuForTheDefaultVerbOnlyInsertsNothing) {
+    Handler h;
+    ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
+    Menu menu;
+    EXPECT_EQ(h->QueryContextMenu(menu.handle(), 0, 1, 100, CMF_DEFAULTONLY | 0x4), 0);
+    EXPECT_TRUE(menu.items.empty());
+}
+
+TEST_F(HandlerTest, EntriesWhoseBitmapDidNotLoadHaveNoPicture) {
+    shell::host::SetFailingBitmaps({204});
+    Handler h;
+    ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
+    Menu menu;
+    EXPECT_EQ(h->QueryContextMenu(menu.handle(), 0, 1, 100, 0), 3);
+    ASSERT_EQ(menu.items.size(), 4u);
+    EXPECT_EQ(menu.items[1].text, "Backup this file");
+    EXPECT_EQ(menu.items[1].picture, nullptr);
+    EXPECT_EQ(shell::host::BitmapId(menu.items[2].picture), 202);
+}
+
+TEST_F(HandlerTest, InvokeCommandStartsTheHelperForOffsetsOneAndTwo) {
+    const std::string dir = "C:\\Apps\\Backup\\";
+    const std::string helper = dir + "twHelper.exe";
+    struct Case {
+        const char* path;
+        bool isFile;
+        uintptr_t verb;
+        HRESULT result;
+        std::vector<StartRequest> starts;
+    };
+    const Case cases[] = {
+        {"C:\\Data\\My Documents\\a b.txt", true, 0, S_OK, {}},
+        {"C:\\Data\\My Documents\\a b.txt",
+         true,
+         1,
+         S_OK,
+         {{"open", helper, " /createbackupjob C:\\Data\\My Documents\\a b.txt", dir, 5}}},
+        {"C:\\Data\\My Documents\\a b.txt",
+         true,
+         2,
+         S_OK,
+         {{"open", helper, " /viewsnapshots C:\\Data\\My Documents\\a b.txt", dir, 5}}},
+        {"C:\\Data\\My Documents\\a b.txt", true, 3, S_OK, {}},
+        {"C:\\Data\\My Documents\\a b.txt", true, 4, E_INVALIDARG, {}},
+        {"D:\\Photos\\",
+         false,
+         1,
+         S_OK,
+         {{"open", helper, " /createbackupjob D:\\Photos\\", dir, 5}}},
+        {"D:\\Photos\\",
+         false,
+         2,
+         S_OK,
+         {{"open", helper, " /showavailablebackups D:\\Photos\\", dir, 5}}},
+        {"D:\\Photos\\", false, 0, S_OK, {}},
+        {"D:\\Photos\\", false, 3, S_OK, {}},
+        {"D:\\Photos\\", false, 77, E_INVALIDARG, {}},
+    };
+    for (const Case& c : cases) {
+        Handler h;
+        std::strcpy(h->selectedPath, c.path);
+        h->selectionIsFile = c.isFile;
+        starter.requests.clear();
+        EXPECT_EQ(h.Invoke(c.verb), c.result) << c.path << " " << c.verb;
+        EXPECT_EQ(starter.requests, c.starts) << c.path << " " << c.verb;
+    }
+}
+
+TEST_F(HandlerTest, InvokeCommandRefusesVerbTextsAndAMissingStructure) {
+    Handler h;
+    ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
+    const char verb[] = "open";
+    EXPECT_EQ(h.Invoke(reinterpret_cast<uintptr_t>(verb)), E_INVALIDARG);
+    EXPECT_EQ(h->InvokeCommand(nullptr), E_INVALIDARG);
+    EXPECT_TRUE(starter.requests.empty());
+}
+
+TEST_F(HandlerTest, InvokeCommandSucceedsWhenTheHelperCannotBeStarted) {
+    starter.refuse = true;
+    Handler h;
+    ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
+    EXPECT_EQ(h.Invoke(1), S_OK);
+    EXPECT_EQ(starter.requests.size(), 1u);
+}
+
+TEST_F(HandlerTest, HelperIsLookedForInTheModulesDirectory) {
+    struct Case {
+        const char* moduleFileName;
+        const char* directory;
+    };
+    const Case cases[] = {
+        {"C:\\Program Files\\Tarnwick\\twShellExt_64.dll", "C:\\Program Files\\Tarnwick\\"},
+        {"twShellExt_64.dll", "twShellExt_64.dll\\"},
+        {"", "\\"},
+    };
+    for (const Case& c : cases) {
+        shell::host::SetModuleFileName(c.moduleFileName);
+        Handler h;
+        ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
+        EXPECT_EQ(h->GetModuleDirectory(), c.directory);
+        EXPECT_EQ(h->GetHelperPath(), std::string(c.directory) + "twHelper.exe");
+        starter.requests.clear();
+        EXPECT_EQ(h.Invoke(1), S_OK);
+        ASSERT_EQ(starter.requests.size(), 1u);
+        EXPECT_EQ(starter.requests[0].file, std::string(c.directory) + "twHelper.exe");
+        EXPECT_EQ(starter.requests[0].directory, c.directory);
+    }
+}
+
+TEST_F(HandlerTest, GetCommandStringAnswersNothing) {
+    Handler h;
+    ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
+    for (UINT_PTR id : {0u, 1u, 2u, 3u}) {
+        for (UINT type : {0u, 1u, 2u, 4u, 5u, 6u}) {
+            char buffer[16] = "untouched";
+            EXPECT_EQ(h->GetCommandString(id, type, nullptr, buffer, sizeof(buffer)), E_INVALIDARG);
+            EXPECT_STREQ(buffer, "untouched");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tw

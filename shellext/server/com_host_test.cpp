@@ -1,0 +1,394 @@
+// The COM bookkeeping of the server module: module lock counts after every creation and release
+// path, the cached class object, LockServer, aggregation, and every failure row.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "com_platform_host.h"
+#include "counting_outer.h"
+#include "exports.h"
+#include "shell_platform_host.h"
+#include "simple_shl_ext.h"
+
+namespace tw {
+
+// A class for the generic wrappers: counts its objects, can be made to throw in its constructor,
+// and records the module's lock count while it is being destroyed.
+extern const CLSID CLSID_Probe;
+const CLSID CLSID_Probe = {
+    0x1E0B5C2A, 0x77D1, 0x4E8A, {0x9C, 0x10, 0x22, 0x33, 0x44, 0x55, 0x66, 1}};
+
+class Probe : public CComObjectRootEx<CComSingleThreadModel>,
+              public CComCoClass<Probe, &CLSID_Probe>,
+              public IShellExtInit {
+  public:
+    Probe() {
+        if (throwInConstructor) {
+            throw 42;
+        }
+        ++alive;
+    }
+    virtual ~Probe() {
+        --alive;
+        lockCountWhileDestroyed = serverModule->lockCount;
+    }
+    HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY) override {
+        return S_OK;
+    }
+    static const InterfaceEntry<Probe> interfaceMap[];
+
+    static inline int alive = 0;
+    static inline bool throwInConstructor = false;
+    static inline LONG lockCountWhileDestroyed = -100;
+};
+const InterfaceEntry<Probe> Probe::interfaceMap[] = {
+    {&IID_IShellExtInit, &FaceOf<Probe, IShellExtInit>},
+    {nullptr, nullptr},
+};
+
+namespace {
+
+HINSTANCE const kInstance = reinterpret_cast<HINSTANCE>(uintptr_t{0x7FF800000000});
+
+LONG LockCount() {
+    return shellExtModule.lockCount;
+}
+
+class ServerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        shell::host::Reset();
+        ASSERT_TRUE(DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr));
+    }
+    void TearDown() override {
+        EXPECT_TRUE(DllMain(kInstance, DLL_PROCESS_DETACH, nullptr));
+        EXPECT_EQ(classEntries[0].classObject, nullptr);
+        EXPECT_EQ(LockCount(), 0);
+        EXPECT_EQ(shell::host::LiveBitmapCount(), 0);
+        EXPECT_EQ(Probe::alive, 0);
+        EXPECT_EQ(com::host::UncreatedLockUses(), 0);
+    }
+
+    IClassFactory* ClassFactory() {
+        void* result = nullptr;
+        EXPECT_EQ(DllGetClassObject(CLSID_SimpleShlExt, IID_IClassFactory, &result), S_OK);
+        return static_cast<IClassFactory*>(result);
+    }
+};
+
+TEST_F(ServerTest, ClassObjectIsMadeOnceAndOutlivesItsCallers) {
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    IClassFactory* first = ClassFactory();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(LockCount(), 1);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    IClassFactory* second = ClassFactory();
+    EXPECT_EQ(second, first);
+    // Any number of outside references hold one module lock together.
+    EXPECT_EQ(LockCount(), 1);
+    EXPECT_EQ(second->Release(), 2u);
+    EXPECT_EQ(first->Release(), 1u);
+    EXPECT_EQ(LockCount(), 0);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    // Still cached: the next request gets the same object.
+    EXPECT_EQ(classEntries[0].classObject, static_cast<IUnknown*>(first));
+    IClassFactory* third = ClassFactory();
+    EXPECT_EQ(third, first);
+    third->Release();
+
+    void* unknown = nullptr;
+    EXPECT_EQ(DllGetClassObject(CLSID_SimpleShlExt, IID_IUnknown, &unknown), S_OK);
+    EXPECT_EQ(unknown, static_cast<IUnknown*>(first));
+    static_cast<IUnknown*>(unknown)->Release();
+}
+
+TEST_F(ServerTest, GetClassObjectFailures) {
+    void* result = reinterpret_cast<void*>(1);
+    EXPECT_EQ(DllGetClassObject(CLSID_SimpleShlExt, IID_IShellExtInit, &result), E_NOINTERFACE);
+    EXPECT_EQ(result, nullptr);
+    // The class object stays cached.
+    EXPECT_NE(classEntries[0].classObject, nullptr);
+    EXPECT_EQ(LockCount(), 0);
+
+    result = reinterpret_cast<void*>(1);
+    EXPECT_EQ(DllGetClassObject(CLSID_Probe, IID_IClassFactory, &result),
+              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(DllGetClassObject(CLSID_SimpleShlExt, IID_IClassFactory, nullptr), E_POINTER);
+    EXPECT_EQ(LockCount(), 0);
+}
+
+TEST_F(ServerTest, ClassObjectCreationFailuresCacheNothing) {
+    struct Case {
+        const char* what;
+        int allocations;
+        int lockCreations;
+        DWORD error;
+        HRESULT result;
+    };
+    const Case cases[] = {
+        {"no memory", 1, 0, 0, E_OUTOFMEMORY},
+        {"lock not created", 0, 1, ERROR_NOT_ENOUGH_MEMORY, MakeHresult(0x80070008u)},
+        {"lock not created, large error", 0, 1, 0x12345, MakeHresult(0x80072345u)},
+    };
+    for (const Case& c : cases) {
+        com::host::FailAllocations(c.allocations);
+        com::host::FailLockCreations(c.lockCreations, c.error);
+        void* result = reinterpret_cast<void*>(1);
+        EXPECT_EQ(DllGetClassObject(CLSID_SimpleShlExt, IID_IClassFactory, &result), c.result)
+            << c.what;
+        EXPECT_EQ(result, nullptr) << c.what;
+        EXPECT_EQ(classEntries[0].classObject, nullptr) << c.what;
+        EXPECT_EQ(LockCount(), 0) << c.what;
+        // The next request tries again.
+        IClassFactory* factory = ClassFactory();
+        ASSERT_NE(factory, nullptr) << c.what;
+        factory->Release();
+        DllMain(kInstance, DLL_PROCESS_DETACH, nullptr);
+        DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr);
+    }
+    // A failed lock creation without a reason converts to success: the class object is made, and
+    // its lock, never created, is never deleted (the fixture checks).
+    com::host::FailLockCreations(1, 0);
+    IClassFactory* factory = ClassFactory();
+    ASSERT_NE(factory, nullptr);
+    factory->Release();
+}
+
+TEST_F(ServerTest, LockServerIsCountedWithoutABalanceCheck) {
+    IClassFactory* factory = ClassFactory();
+    factory->Release();
+    ASSERT_EQ(LockCount(), 0);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    // FALSE first: the count goes below zero, which also keeps the DLL.
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(LockCount(), -1);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(ServerTest, PlainHandlerHasOneIdentityAndHoldsOneModuleLock) {
+    IClassFactory* factory = ClassFactory();
+    factory->Release();
+    void* made = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, &made), S_OK);
+    auto* menu = static_cast<IContextMenu*>(made);
+    EXPECT_EQ(LockCount(), 1);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(menu->AddRef(), 2u);
+    EXPECT_EQ(menu->Release(), 1u);
+
+    void* init = nullptr;
+    ASSERT_EQ(menu->QueryInterface(IID_IShellExtInit, &init), S_OK);
+    void* identityFromMenu = nullptr;
+    void* identityFromInit = nullptr;
+    ASSERT_EQ(menu->QueryInterface(IID_IUnknown, &identityFromMenu), S_OK);
+    ASSERT_EQ(static_cast<IShellExtInit*>(init)->QueryInterface(IID_IUnknown, &identityFromInit),
+              S_OK);
+    EXPECT_EQ(identityFromMenu, identityFromInit);
+    EXPECT_EQ(identityFromMenu, init);
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(menu->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(menu->QueryInterface(IID_IContextMenu, nullptr), E_POINTER);
+    EXPECT_EQ(static_cast<IUnknown*>(identityFromMenu)->Release(), 3u);
+    EXPECT_EQ(static_cast<IUnknown*>(identityFromInit)->Release(), 2u);
+    EXPECT_EQ(static_cast<IShellExtInit*>(init)->Release(), 1u);
+    EXPECT_EQ(LockCount(), 1);
+    EXPECT_EQ(menu->Release(), 0u);
+    EXPECT_EQ(LockCount(), 0);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST_F(ServerTest, HandlerCreationFailuresLeaveTheLockCountUnchanged) {
+    IClassFactory* factory = ClassFactory();
+    factory->Release();
+    struct Case {
+        const char* what;
+        IUnknown* outer;
+        const IID* iid;
+        int failingAllocations;
+        HRESULT result;
+    };
+    CountingOuter outer;
+    const Case cases[] = {
+        {"interface not offered", nullptr, &IID_IClassFactory, 0, E_NOINTERFACE},
+        {"no memory", nullptr, &IID_IShellExtInit, 1, E_OUTOFMEMORY},
+        {"no memory, aggregated", &outer, &IID_IUnknown, 1, E_OUTOFMEMORY},
+        {"aggregated for another interface", &outer, &IID_IShellExtInit, 0, CLASS_E_NOAGGREGATION},
+        {"aggregated for the class object's interface", &outer, &IID_IClassFactory, 0,
+         CLASS_E_NOAGGREGATION},
+    };
+    for (const Case& c : cases) {
+        com::host::FailAllocations(c.failingAllocations);
+        void* result = reinterpret_cast<void*>(1);
+        EXPECT_EQ(factory->CreateInstance(c.outer, *c.iid, &result), c.result) << c.what;
+        EXPECT_EQ(result, nullptr) << c.what;
+        EXPECT_EQ(LockCount(), 0) << c.what;
+        EXPECT_EQ(shell::host::LiveBitmapCount(), 0) << c.what;
+    }
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, nullptr), E_POINTER);
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IUnknown, nullptr), E_POINTER);
+    EXPECT_EQ(outer.addRefs + outer.releases, 0);
+    EXPECT_EQ(LockCount(), 0);
+}
+
+TEST(CreationFunctions, ConstructionThatThrowsGivesOutOfMemoryAndFreesTheObject) {
+    ASSERT_EQ(LockCount(), 0);
+    Probe::throwInConstructor = true;
+    CountingOuter outer;
+    void* result = reinterpret_cast<void*>(1);
+    EXPECT_EQ(Probe::CreateInstance(nullptr, IID_IShellExtInit, &result), E_OUTOFMEMORY);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(Probe::CreateInstance(&outer, IID_IUnknown, &result), E_OUTOFMEMORY);
+    EXPECT_EQ(result, nullptr);
+    Probe::throwInConstructor = false;
+    EXPECT_EQ(LockCount(), 0);
+    EXPECT_EQ(Probe::alive, 0);
+}
+
+TEST(CreationFunctions, DestructionHappensWhileTheModuleIsStillLocked) {
+    ASSERT_EQ(LockCount(), 0);
+    void* made = nullptr;
+    ASSERT_EQ(Probe::CreateInstance(nullptr, IID_IShellExtInit, &made), S_OK);
+    EXPECT_EQ(Probe::alive, 1);
+    EXPECT_EQ(LockCount(), 1);
+    Probe::lockCountWhileDestroyed = -100;
+    EXPECT_EQ(static_cast<IUnknown*>(made)->Release(), 0u);
+    EXPECT_EQ(Probe::alive, 0);
+    // The object's own lock is already given back; the one held around its destruction is not.
+    EXPECT_EQ(Probe::lockCountWhileDestroyed, 1);
+    EXPECT_EQ(LockCount(), 0);
+
+    CountingOuter outer;
+    ASSERT_EQ(Probe::CreateInstance(&outer, IID_IUnknown, &made), S_OK);
+    Probe::lockCountWhileDestroyed = -100;
+    EXPECT_EQ(static_cast<IUnknown*>(made)->Release(), 0u);
+    EXPECT_EQ(Probe::lockCountWhileDestroyed, 1);
+    EXPECT_EQ(LockCount(), 0);
+}
+
+TEST_F(ServerTest, AggregatedHandlerForwardsToTheOuterUnknown) {
+    IClassFactory* factory = ClassFactory();
+    factory->Release();
+    CountingOuter outer;
+    void* made = nullptr;
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, &made), S_OK);
+    auto* inner = static_cast<IUnknown*>(made);
+    EXPECT_EQ(LockCount(), 1);
+    // The recorded outer unknown is not referenced.
+    EXPECT_EQ(outer.addRefs, 0);
+    // The inner unknown counts itself: it was handed out with count 1.
+    EXPECT_EQ(inner->AddRef(), 2u);
+    EXPECT_EQ(inner->Release(), 1u);
+
+    void* face = nullptr;
+    ASSERT_EQ(inner->QueryInterface(IID_IContextMenu, &face), S_OK);
+    auto* menu = static_cast<IContextMenu*>(face);
+    EXPECT_EQ(outer.addRefs, 1);  // the reference taken through the face went to the outer
+    EXPECT_EQ(menu->AddRef(), 2u);
+    EXPECT_EQ(menu->Release(), 1u);
+    EXPECT_EQ(outer.addRefs, 2);
+    EXPECT_EQ(outer.releases, 1);
+
+    // QueryInterface through a face asks the outer unknown, so identity is the aggregate's.
+    void* identity = nullptr;
+    ASSERT_EQ(menu->QueryInterface(IID_IUnknown, &identity), S_OK);
+    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+    void* other = nullptr;
+    EXPECT_EQ(menu->QueryInterface(IID_IShellExtInit, &other), E_NOINTERFACE);
+    ASSERT_EQ(outer.queried.size(), 2u);
+    EXPECT_TRUE(IsEqualGUID(outer.queried[0], IID_IUnknown));
+    EXPECT_TRUE(IsEqualGUID(outer.queried[1], IID_IShellExtInit));
+
+    // The inner unknown answers IUnknown with itself, on its own count.
+    void* self = nullptr;
+    ASSERT_EQ(inner->QueryInterface(IID_IUnknown, &self), S_OK);
+    EXPECT_EQ(self, static_cast<void*>(inner));
+    EXPECT_EQ(inner->Release(), 1u);
+    void* init = nullptr;
+    ASSERT_EQ(inner->QueryInterface(IID_IShellExtInit, &init), S_OK);
+    const int releases = outer.releases;
+    static_cast<IShellExtInit*>(init)->Release();
+    EXPECT_EQ(outer.releases, releases + 1);
+    EXPECT_EQ(inner->QueryInterface(IID_IShellExtInit, nullptr), E_POINTER);
+
+    // The contained handler works through its faces.
+    shell::host::Menu items;
+    EXPECT_EQ(menu->QueryContextMenu(items.handle(), 0, 1, 4, 0), 3);
+    EXPECT_EQ(items.items.size(), 4u);
+
+    menu->Release();
+    EXPECT_EQ(LockCount(), 1);
+    EXPECT_EQ(inner->Release(), 0u);
+    EXPECT_EQ(LockCount(), 0);
+}
+
+TEST_F(ServerTest, EntryPointKeepsTheModuleHandleAndReleasesTheClassObjectAtDetach) {
+    const int stops = com::host::ThreadNotificationStops();
+    const HINSTANCE other = reinterpret_cast<HINSTANCE>(uintptr_t{0x10000});
+    EXPECT_TRUE(DllMain(other, DLL_PROCESS_ATTACH, nullptr));
+    EXPECT_EQ(dllInstance, other);
+    EXPECT_EQ(com::host::ThreadNotificationStops(), stops + 1);
+    for (DWORD reason : {DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DWORD{77}}) {
+        EXPECT_TRUE(DllMain(kInstance, reason, nullptr));
+        EXPECT_EQ(dllInstance, kInstance);
+    }
+
+    // A class object still referenced outside survives the detach and goes with its last release.
+    IClassFactory* factory = ClassFactory();
+    EXPECT_TRUE(DllMain(kInstance, DLL_PROCESS_DETACH, nullptr));
+    EXPECT_EQ(classEntries[0].classObject, nullptr);
+    EXPECT_EQ(LockCount(), 0);
+    void* made = nullptr;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, &made), S_OK);
+    EXPECT_EQ(LockCount(), 1);
+    static_cast<IUnknown*>(made)->Release();
+    EXPECT_EQ(factory->Release(), 0u);
+    EXPECT_TRUE(DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr));
+}
+
+// When the class table's lock cannot be created, no class object is ever made and every request
+// is refused, so the lock is never used uncreated.
+TEST(ModuleWithoutClassTableLock, RefusesEveryRequest) {
+    static int creations = 0;
+    struct CountingCreator {
+        static HRESULT Create(CreateInstanceFunction, REFIID, void** result) noexcept {
+            ++creations;
+            *result = nullptr;
+            return E_FAIL;
+        }
+    };
+    ClassEntry table[] = {
+        {&CLSID_SimpleShlExt, &CountingCreator::Create, &CSimpleShlExt::CreateInstance, nullptr},
+        {nullptr, nullptr, nullptr, nullptr},
+    };
+    const int uncreatedUses = com::host::UncreatedLockUses();
+    {
+        com::host::FailLockCreations(1, ERROR_NOT_ENOUGH_MEMORY);
+        CComModule module;
+        EXPECT_FALSE(module.classTableLockCreated);
+        module.classTable = table;
+        for (const CLSID* clsid : {&CLSID_SimpleShlExt, &CLSID_Probe}) {
+            void* result = reinterpret_cast<void*>(1);
+            EXPECT_EQ(module.GetClassObject(*clsid, IID_IClassFactory, &result), E_UNEXPECTED);
+            EXPECT_EQ(result, nullptr);
+        }
+        EXPECT_EQ(module.CanUnloadNow(), S_OK);
+        // This module is not the process's: the DLL's module keeps the process-wide reference.
+        EXPECT_EQ(serverModule, &shellExtModule);
+    }
+    EXPECT_EQ(creations, 0);
+    EXPECT_EQ(table[0].classObject, nullptr);
+    EXPECT_EQ(com::host::UncreatedLockUses(), uncreatedUses);
+}
+
+}  // namespace
+}  // namespace tw

@@ -1,0 +1,92 @@
+#include "com_platform_host.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace tw::com {
+namespace {
+
+std::atomic<int> failingLockCreations{0};
+std::atomic<DWORD> lockCreationError{0};
+std::atomic<int> failingAllocations{0};
+std::atomic<int> uncreatedLockUses{0};
+std::atomic<int> threadNotificationStops{0};
+
+// Takes one from a positive count; true when it did.
+bool TakeOne(std::atomic<int>& count) {
+    int left = count.load();
+    while (left > 0) {
+        if (count.compare_exchange_weak(left, left - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CriticalSection::Create(DWORD& error) noexcept {
+    if (TakeOne(failingLockCreations)) {
+        error = lockCreationError.load();
+        return false;
+    }
+    created = true;
+    return true;
+}
+
+void CriticalSection::Enter() noexcept {
+    if (!created) {
+        ++uncreatedLockUses;
+        return;
+    }
+    section.lock();
+}
+
+void CriticalSection::Leave() noexcept {
+    if (!created) {
+        ++uncreatedLockUses;
+        return;
+    }
+    section.unlock();
+}
+
+void CriticalSection::Delete() noexcept {
+    if (!created) {
+        ++uncreatedLockUses;
+    }
+    created = false;
+}
+
+void* AllocateObject(std::size_t size) noexcept {
+    return TakeOne(failingAllocations) ? nullptr : std::malloc(size);
+}
+
+void FreeObject(void* memory) noexcept {
+    std::free(memory);
+}
+
+void StopThreadNotifications(HINSTANCE) noexcept {
+    ++threadNotificationStops;
+}
+
+namespace host {
+
+void FailLockCreations(int count, DWORD error) {
+    lockCreationError = error;
+    failingLockCreations = count;
+}
+
+void FailAllocations(int count) {
+    failingAllocations = count;
+}
+
+int UncreatedLockUses() {
+    return uncreatedLockUses.load();
+}
+
+int ThreadNotificationStops() {
+    return threadNotificationStops.load();
+}
+
+}  // namespace host
+}  // namespace tw::com

@@ -1,0 +1,17 @@
+// Failure injection and checks for the host stand-ins of the COM platform facilities.
+#pragma once
+
+#include "com_platform.h"
+
+namespace tw::com::host {
+
+// The next `count` critical-section creations fail with `error`.
+void FailLockCreations(int count, DWORD error);
+// The next `count` object allocations give null.
+void FailAllocations(int count);
+// How often a critical section was entered, left or deleted without having been created.
+int UncreatedLockUses();
+// How often StopThreadNotifications was called.
+int ThreadNotificationStops();
+
+}  // namespace tw::com::host

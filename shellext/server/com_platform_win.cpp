@@ -1,0 +1,39 @@
+#include "com_platform.h"
+
+#include <cstdlib>
+
+namespace tw::com {
+
+bool CriticalSection::Create(DWORD& error) noexcept {
+    if (InitializeCriticalSectionAndSpinCount(&section, 0)) {
+        return true;
+    }
+    error = GetLastError();
+    return false;
+}
+
+void CriticalSection::Enter() noexcept {
+    EnterCriticalSection(&section);
+}
+
+void CriticalSection::Leave() noexcept {
+    LeaveCriticalSection(&section);
+}
+
+void CriticalSection::Delete() noexcept {
+    DeleteCriticalSection(&section);
+}
+
+void* AllocateObject(std::size_t size) noexcept {
+    return std::malloc(size);
+}
+
+void FreeObject(void* memory) noexcept {
+    std::free(memory);
+}
+
+void StopThreadNotifications(HINSTANCE module) noexcept {
+    DisableThreadLibraryCalls(module);
+}
+
+}  // namespace tw::com

@@ -1,0 +1,37 @@
+// The in-process server twShellExt_64: its module object, its class table, the entry point and the
+// exported functions that the COM runtime calls.
+#include "exports.h"
+
+#include "module.h"
+#include "shell_platform.h"
+#include "simple_shl_ext.h"
+
+namespace tw {
+
+CComModule shellExtModule;
+
+ClassEntry classEntries[] = {
+    CSimpleShlExt::Entry(),
+    {nullptr, nullptr, nullptr, nullptr},
+};
+
+}  // namespace tw
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    tw::dllInstance = instance;
+    if (reason == DLL_PROCESS_ATTACH) {
+        tw::shellExtModule.classTable = tw::classEntries;
+        tw::com::StopThreadNotifications(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        tw::shellExtModule.TerminateModule();
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    return tw::shellExtModule.GetClassObject(rclsid, riid, ppv);
+}
+
+STDAPI DllCanUnloadNow() {
+    return tw::shellExtModule.CanUnloadNow();
+}

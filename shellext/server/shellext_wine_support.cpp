@@ -1,0 +1,39 @@
+#include "shellext_wine_support.h"
+
+namespace tw::test {
+
+LoadedServer::LoadedServer(const std::wstring& path) : module(LoadLibraryW(path.c_str())) {
+    if (module != nullptr) {
+        getClassObject = reinterpret_cast<decltype(getClassObject)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    }
+}
+
+LoadedServer::~LoadedServer() {
+    if (module != nullptr) {
+        FreeLibrary(module);
+    }
+}
+
+HRESULT ShellDataObject(const std::wstring& path, IDataObject** result) {
+    *result = nullptr;
+    PIDLIST_ABSOLUTE item = nullptr;
+    HRESULT hr = SHParseDisplayName(path.c_str(), nullptr, &item, 0, nullptr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    IShellFolder* parent = nullptr;
+    PCUITEMID_CHILD child = nullptr;
+    hr = SHBindToParent(item, IID_IShellFolder, reinterpret_cast<void**>(&parent), &child);
+    if (SUCCEEDED(hr)) {
+        hr = parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr,
+                                   reinterpret_cast<void**>(result));
+        parent->Release();
+    }
+    CoTaskMemFree(item);
+    return hr;
+}
+
+}  // namespace tw::test

@@ -1,0 +1,70 @@
+// Support of the programs that exercise the real twShellExt_64.dll under Wine: a counted reference
+// holder, the DLL loaded from a path with its two exports, and the data object that the shell
+// itself makes for a file or a folder.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+namespace tw::test {
+
+// {9F264B80-12D4-4C4C-9158-7A1A1803FB58}, written out here so the tests check the DLL's value.
+constexpr CLSID kHandlerClsid = {
+    0x9F264B80, 0x12D4, 0x4C4C, {0x91, 0x58, 0x7A, 0x1A, 0x18, 0x03, 0xFB, 0x58}};
+
+// Holds one counted reference and releases it.
+template <class T>
+class Ref {
+  public:
+    Ref() = default;
+    explicit Ref(T* p) : p_(p) {}
+    ~Ref() { Reset(); }
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    Ref(Ref&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+    Ref& operator=(Ref&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            p_ = other.p_;
+            other.p_ = nullptr;
+        }
+        return *this;
+    }
+    void Reset() {
+        if (p_ != nullptr) {
+            p_->Release();
+            p_ = nullptr;
+        }
+    }
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    void** out() {
+        Reset();
+        return reinterpret_cast<void**>(&p_);
+    }
+
+  private:
+    T* p_ = nullptr;
+};
+
+// The DLL loaded with LoadLibraryW, and its exports.
+class LoadedServer {
+  public:
+    explicit LoadedServer(const std::wstring& path);
+    ~LoadedServer();
+    LoadedServer(const LoadedServer&) = delete;
+    LoadedServer& operator=(const LoadedServer&) = delete;
+    bool loaded() const { return getClassObject != nullptr && canUnloadNow != nullptr; }
+
+    HMODULE module = nullptr;
+    HRESULT(STDAPICALLTYPE* getClassObject)(REFCLSID, REFIID, void**) = nullptr;
+    HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
+};
+
+// The data object that the shell makes for the item at `path` (as Explorer passes it to a
+// context-menu handler): SHParseDisplayName, SHBindToParent, GetUIObjectOf(IID_IDataObject).
+HRESULT ShellDataObject(const std::wstring& path, IDataObject** result);
+
+}  // namespace tw::test
