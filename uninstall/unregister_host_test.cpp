@@ -1,23 +1,13 @@
 #include "unregister.h"
 
+#include "recording_starter.h"
+
 #include <gtest/gtest.h>
 
-#include <set>
 #include <vector>
 
 namespace tw {
 namespace {
-
-// Records every request; the requests whose index is in `failing` are refused.
-class RecordingStarter : public ProcessStarter {
-  public:
-    bool Start(const StartRequest& request) override {
-        requests.push_back(request);
-        return failing.count(requests.size() - 1) == 0;
-    }
-    std::vector<StartRequest> requests;
-    std::set<size_t> failing;
-};
 
 std::vector<StartRequest> ExpectedStarts(const std::string& directory) {
     return {
@@ -49,7 +39,7 @@ TEST(UnregisterShellExtensions, StartsBothUnregistrationsInOrderFromTheHelpersDi
 
 TEST(UnregisterShellExtensions, SecondStartIsMadeWhenTheFirstFails) {
     RecordingStarter starter;
-    starter.failing = {0, 1};
+    starter.refused = {0, 1};
     UnregisterShellExtensions("D:\\x y\\TwUninstall.exe", starter);
     EXPECT_EQ(starter.requests, ExpectedStarts("D:\\x y\\"));
 }

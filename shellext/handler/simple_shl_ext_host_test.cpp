@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "exports.h"
+#include "recording_starter.h"
 #include "shell_platform_host.h"
 #include "simple_shl_ext.h"
 
@@ -20,17 +21,6 @@ namespace {
 
 using shell::host::DataObject;
 using shell::host::Menu;
-
-// Records every start request; refuses them all when `refuse` is set.
-class RecordingStarter : public ProcessStarter {
-  public:
-    bool Start(const StartRequest& request) override {
-        requests.push_back(request);
-        return !refuse;
-    }
-    std::vector<StartRequest> requests;
-    bool refuse = false;
-};
 
 // A scratch folder on the host with a file and a subfolder, removed afterwards.
 class ScratchFolder {
@@ -360,7 +350,7 @@ TEST_F(HandlerTest, InvokeCommandRefusesVerbTextsAndAMissingStructure) {
 }
 
 TEST_F(HandlerTest, InvokeCommandSucceedsWhenTheHelperCannotBeStarted) {
-    starter.refuse = true;
+    starter.refuseAll = true;
     Handler h;
     ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
     EXPECT_EQ(h.Invoke(1), S_OK);
