@@ -135,7 +135,7 @@ bool CodePageText::IsLeadByte(unsigned char byte) const {
     return codePage_ == 932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
-const char* CodePageText::CharNext(const char* p) const {
+const char* CodePageText::NextChar(const char* p) const {
     if (*p == '\0') {
         return p;
     }
@@ -241,7 +241,7 @@ size_t CodePageText::Utf16Length(const char* text, size_t length) const {
         return length;
     }
     size_t units = 0;
-    for (const char* p = text; p < text + length; p = CharNext(p)) {
+    for (const char* p = text; p < text + length; p = NextChar(p)) {
         ++units;
     }
     return units;

@@ -38,7 +38,7 @@ class CodePageText final : public TextServices {
 
     unsigned CodePage() const { return codePage_; }
 
-    const char* CharNext(const char* p) const override;
+    const char* NextChar(const char* p) const override;
     bool IsLeadByte(unsigned char byte) const override;
     bool EqualNoCase(const char* a, const char* b) const override;
     bool ToUtf16(const std::string& narrow, std::u16string* wide) const override;

@@ -108,7 +108,7 @@ LONG InMemoryRegistry::Resolve(RegKey key, Handle* handle) const {
 
 LONG InMemoryRegistry::CheckKeyName(const char* name) const {
     const size_t length = std::strlen(name);
-    for (const char* p = name; *p != '\0'; p = text_.CharNext(p)) {
+    for (const char* p = name; *p != '\0'; p = text_.NextChar(p)) {
         if (*p == '\\') {
             return ERROR_INVALID_PARAMETER;
         }

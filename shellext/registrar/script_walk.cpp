@@ -149,7 +149,7 @@ HRESULT Walk::Next() {
                 token_.push_back('\'');
                 p += 2;
             } else {
-                const char* next = text_.CharNext(p);
+                const char* next = text_.NextChar(p);
                 token_.append(p, next);
                 p = next;
             }
@@ -159,7 +159,7 @@ HRESULT Walk::Next() {
         }
     } else {
         while (*p != '\0' && !IsSpace(*p)) {
-            const char* next = text_.CharNext(p);
+            const char* next = text_.NextChar(p);
             token_.append(p, next);
             p = next;
             if (token_.size() > kMaxTokenBytes) {
@@ -196,7 +196,7 @@ HRESULT Walk::CheckKeyName() {
     if (token_.empty() || token_ == "{") {
         return Syntax();
     }
-    for (const char* p = token_.c_str(); *p != '\0'; p = text_.CharNext(p)) {
+    for (const char* p = token_.c_str(); *p != '\0'; p = text_.NextChar(p)) {
         if (*p == '\\') {
             return Syntax();
         }

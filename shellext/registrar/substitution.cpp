@@ -34,7 +34,7 @@ HRESULT ExpandSubstitutions(const char* input, const std::vector<Substitution>& 
     const char* p = input;
     while (*p != '\0') {
         if (*p != '%') {
-            const char* next = text.CharNext(p);
+            const char* next = text.NextChar(p);
             expanded->text.append(p, next);
             p = next;
             continue;
@@ -48,7 +48,7 @@ HRESULT ExpandSubstitutions(const char* input, const std::vector<Substitution>& 
             const char* name = p + 1;
             const char* close = name;
             while (*close != '\0' && *close != '%') {
-                close = text.CharNext(close);
+                close = text.NextChar(close);
             }
             *errorOffset = start;
             if (*close == '\0') {

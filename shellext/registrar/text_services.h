@@ -21,7 +21,7 @@ class TextServices {
 
     // The next character after `p` (CharNextA): a double-byte character is stepped over whole,
     // a lead byte followed by the terminating NUL alone; at the NUL itself, `p`.
-    virtual const char* CharNext(const char* p) const = 0;
+    virtual const char* NextChar(const char* p) const = 0;
     // Whether `byte` starts a double-byte character (IsDBCSLeadByte).
     virtual bool IsLeadByte(unsigned char byte) const = 0;
     // Whether two NUL-terminated strings are equal without regard to case (lstrcmpiA == 0).

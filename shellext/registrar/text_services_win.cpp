@@ -18,7 +18,7 @@ std::wstring ToWide(const std::u16string& text) {
 
 class WindowsTextServices final : public TextServices {
   public:
-    const char* CharNext(const char* p) const override { return CharNextA(p); }
+    const char* NextChar(const char* p) const override { return CharNextA(p); }
 
     bool IsLeadByte(unsigned char byte) const override { return IsDBCSLeadByte(byte) != FALSE; }
 

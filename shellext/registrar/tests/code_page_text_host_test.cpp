@@ -63,8 +63,8 @@ TEST(CodePageText, StepsDoubleByteCharactersWhole) {
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.text);
-        EXPECT_EQ(japanese.CharNext(s.text) - s.text, s.japaneseStep);
-        EXPECT_EQ(western.CharNext(s.text) - s.text, s.westernStep);
+        EXPECT_EQ(japanese.NextChar(s.text) - s.text, s.japaneseStep);
+        EXPECT_EQ(western.NextChar(s.text) - s.text, s.westernStep);
     }
     for (int byte = 0; byte < 256; ++byte) {
         const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
