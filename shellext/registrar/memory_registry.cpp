@@ -13,8 +13,13 @@ struct InMemoryRegistry::Node {
     bool deleted = false;
     bool readOnly = false;
     bool root = false;
-    std::map<std::string, std::shared_ptr<Node>> children;  // by folded name
-    std::map<std::string, RegistryValue> values;            // by folded name
+    Children children;                            // by folded name
+    std::map<std::string, RegistryValue> values;  // by folded name
+
+    Node* Child(const std::string& folded) const {
+        auto it = children.find(folded);
+        return it == children.end() ? nullptr : it->second.get();
+    }
 };
 
 namespace {
@@ -60,57 +65,78 @@ std::string InMemoryRegistry::PathOf(const Node* node) const {
     return path;
 }
 
-LONG InMemoryRegistry::Begin(Operation operation, const Node* node, const char* name) {
-    const size_t number = ++operationCount_;
-    if (!numberedFaults_.empty()) {
-        auto it = numberedFaults_.find(number);
-        if (it != numberedFaults_.end()) {
-            const LONG error = it->second;
-            numberedFaults_.erase(it);
-            return error;
-        }
+namespace {
+
+// Runs an operation's body; running out of memory is its failure, never an exception.
+template <typename Body>
+LONG Guarded(Body body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
     }
-    if (pathFaults_.empty() || node == nullptr) {
-        return ERROR_SUCCESS;
-    }
-    std::string path = PathOf(node);
-    if (path.empty()) {
-        return ERROR_SUCCESS;
-    }
-    if (name != nullptr && *name != '\0') {
-        path += '\\';
-        path += name;
-    }
-    const std::string folded = Fold(path);
-    for (const Fault& fault : pathFaults_) {
-        if (fault.operation == operation && fault.foldedPath == folded) {
-            return fault.error;
-        }
-    }
-    return ERROR_SUCCESS;
 }
 
-LONG InMemoryRegistry::Resolve(RegKey key, Handle* handle) const {
+}  // namespace
+
+LONG InMemoryRegistry::Start(Operation operation, RegKey key, const char* name, Target* target) {
+    const size_t number = ++operationCount_;
+    auto numbered = numberedFaults_.find(number);
+    if (numbered != numberedFaults_.end()) {
+        const LONG error = numbered->second;
+        numberedFaults_.erase(numbered);
+        return error;
+    }
+    LONG error = Resolve(key, target);
+    if (error != ERROR_SUCCESS) {
+        return error;
+    }
+    if (!pathFaults_.empty()) {
+        std::string path = PathOf(target->node);
+        if (!path.empty() && name != nullptr && *name != '\0') {
+            path += '\\';
+            path += name;
+        }
+        const std::string folded = Fold(path);
+        for (const Fault& fault : pathFaults_) {
+            if (!path.empty() && fault.operation == operation && fault.foldedPath == folded) {
+                return fault.error;
+            }
+        }
+    }
+    return target->node->deleted && operation != Operation::Close ? ERROR_KEY_DELETED
+                                                                  : ERROR_SUCCESS;
+}
+
+LONG InMemoryRegistry::Resolve(RegKey key, Target* target) const {
     RegistryRoot root;
     if (IsRootKey(key, &root)) {
-        handle->node = roots_[static_cast<int>(root)];
-        handle->access = ~REGSAM{0};
-        return ERROR_SUCCESS;
+        target->owner = &roots_[static_cast<int>(root)];
+        target->access = ~REGSAM{0};
+    } else {
+        const RegKey index = key / kHandleStep;
+        if (key % kHandleStep != 0 || index == 0 || index > handles_.size() ||
+            handles_[index - 1].node == nullptr) {
+            return ERROR_INVALID_HANDLE;
+        }
+        target->owner = &handles_[index - 1].node;
+        target->access = handles_[index - 1].access;
     }
-    const RegKey index = key / kHandleStep;
-    if (key % kHandleStep != 0 || index == 0 || index > handles_.size() ||
-        handles_[index - 1].node == nullptr) {
-        return ERROR_INVALID_HANDLE;
-    }
-    *handle = handles_[index - 1];
+    target->node = target->owner->get();
     return ERROR_SUCCESS;
 }
 
 LONG InMemoryRegistry::CheckKeyName(const char* name) const {
     const size_t length = std::strlen(name);
-    for (const char* p = name; *p != '\0'; p = text_.NextChar(p)) {
-        if (*p == '\\') {
+    if (text_.CodePage() == 1252) {
+        if (std::memchr(name, '\\', length) != nullptr) {
             return ERROR_INVALID_PARAMETER;
+        }
+    } else {
+        for (const char* p = name; *p != '\0'; p = text_.NextChar(p)) {
+            if (*p == '\\') {
+                return ERROR_INVALID_PARAMETER;
+            }
         }
     }
     const size_t units = text_.Utf16Length(name, length);
@@ -136,233 +162,181 @@ RegKey InMemoryRegistry::NewHandle(const std::shared_ptr<Node>& node, REGSAM acc
     return (slot + 1) * kHandleStep;
 }
 
-LONG InMemoryRegistry::Open(RegKey parent, const char* name, REGSAM access, RegKey* key) {
-    try {
-        Handle from;
-        LONG error = Resolve(parent, &from);
-        if (error == ERROR_SUCCESS) {
-            error = Begin(Operation::Open, from.node.get(), name);
-        }
+LONG InMemoryRegistry::OpenOrCreate(Operation operation, RegKey parent, const char* name,
+                                    REGSAM access, RegKey* key) {
+    return Guarded([&] {
+        Target from;
+        LONG error = Start(operation, parent, name, &from);
         if (error != ERROR_SUCCESS) {
             return error;
         }
-        if (from.node->deleted) {
-            return ERROR_KEY_DELETED;
-        }
-        std::shared_ptr<Node> target = from.node;
-        if (name != nullptr && *name != '\0') {
-            if ((error = CheckKeyName(name)) != ERROR_SUCCESS) {
-                return error;
-            }
-            auto it = from.node->children.find(Fold(name));
-            if (it == from.node->children.end()) {
-                return ERROR_FILE_NOT_FOUND;
-            }
-            target = it->second;
-        }
-        if (target->readOnly && (access & kWriteRights) != 0) {
-            return ERROR_ACCESS_DENIED;
-        }
-        *key = NewHandle(target, access);
-        return ERROR_SUCCESS;
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-}
-
-LONG InMemoryRegistry::Create(RegKey parent, const char* name, REGSAM access, RegKey* key) {
-    try {
-        Handle from;
-        LONG error = Resolve(parent, &from);
-        if (error == ERROR_SUCCESS) {
-            error = Begin(Operation::Create, from.node.get(), name);
-        }
-        if (error != ERROR_SUCCESS) {
-            return error;
-        }
-        if (from.node->deleted) {
-            return ERROR_KEY_DELETED;
-        }
-        std::shared_ptr<Node> target = from.node;
-        if (name != nullptr && *name != '\0') {
+        std::shared_ptr<Node> target;
+        if (name == nullptr || *name == '\0') {
+            target = *from.owner;
+        } else {
             if ((error = CheckKeyName(name)) != ERROR_SUCCESS) {
                 return error;
             }
             std::string folded = Fold(name);
-            auto it = from.node->children.find(folded);
-            if (it != from.node->children.end()) {
-                target = it->second;
+            Children& children = from.node->children;
+            // The registrar opens a missing key twice before it creates it: the last miss is
+            // remembered, with where the key would go, until anything in the tree changes.
+            Children::iterator it;
+            if (lastMiss_.parent == from.node && lastMiss_.changes == changes_ &&
+                lastMiss_.folded == folded) {
+                it = lastMiss_.position;
             } else {
+                it = children.lower_bound(folded);
+                if (it != children.end() && it->first == folded) {
+                    target = it->second;
+                }
+            }
+            if (target == nullptr && operation == Operation::Open) {
+                lastMiss_ = {from.node, folded, it, changes_};
+                return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+            }
+            if (target == nullptr) {
                 if ((from.access & KEY_CREATE_SUB_KEY) == 0 || from.node->readOnly) {
-                    return ERROR_ACCESS_DENIED;
+                    return static_cast<LONG>(ERROR_ACCESS_DENIED);
                 }
                 target = std::make_shared<Node>();
                 target->name = name;
-                target->parent = from.node.get();
-                from.node->children.emplace(std::move(folded), target);
+                target->parent = from.node;
+                children.emplace_hint(it, std::move(folded), target);
+                ++changes_;
             }
         }
         if (target->readOnly && (access & kWriteRights) != 0) {
-            return ERROR_ACCESS_DENIED;
+            return static_cast<LONG>(ERROR_ACCESS_DENIED);
         }
         *key = NewHandle(target, access);
-        return ERROR_SUCCESS;
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
+}
+
+LONG InMemoryRegistry::Open(RegKey parent, const char* name, REGSAM access, RegKey* key) {
+    return OpenOrCreate(Operation::Open, parent, name, access, key);
+}
+
+LONG InMemoryRegistry::Create(RegKey parent, const char* name, REGSAM access, RegKey* key) {
+    return OpenOrCreate(Operation::Create, parent, name, access, key);
 }
 
 LONG InMemoryRegistry::SetValue(RegKey key, const char* name, DWORD type, const BYTE* data,
                                 DWORD size) {
-    try {
-        Handle handle;
-        LONG error = Resolve(key, &handle);
-        if (error == ERROR_SUCCESS) {
-            error = Begin(Operation::SetValue, handle.node.get(), nullptr);
-        }
+    return Guarded([&] {
+        Target handle;
+        LONG error = Start(Operation::SetValue, key, nullptr, &handle);
         if (error != ERROR_SUCCESS) {
             return error;
         }
-        if (handle.node->deleted) {
-            return ERROR_KEY_DELETED;
-        }
         if ((handle.access & KEY_SET_VALUE) == 0 || handle.node->readOnly) {
-            return ERROR_ACCESS_DENIED;
+            return static_cast<LONG>(ERROR_ACCESS_DENIED);
         }
         const std::string valueName = name == nullptr ? std::string() : std::string(name);
         if (text_.Utf16Length(valueName.data(), valueName.size()) > kMaxValueNameUnits) {
-            return ERROR_INVALID_PARAMETER;
+            return static_cast<LONG>(ERROR_INVALID_PARAMETER);
         }
-        std::string bytes =
-            size == 0 ? std::string() : std::string(reinterpret_cast<const char*>(data), size);
         auto inserted = handle.node->values.emplace(Fold(valueName), RegistryValue{});
         RegistryValue& value = inserted.first->second;
         if (inserted.second) {
             value.name = valueName;
         }
         value.type = type;
-        value.data = std::move(bytes);
-        return ERROR_SUCCESS;
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
+        if (size == 0) {
+            value.data.clear();
+        } else {
+            value.data.assign(reinterpret_cast<const char*>(data), size);
+        }
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
 }
 
 LONG InMemoryRegistry::DeleteValue(RegKey key, const char* name) {
-    try {
-        Handle handle;
-        LONG error = Resolve(key, &handle);
-        if (error == ERROR_SUCCESS) {
-            error = Begin(Operation::DeleteValue, handle.node.get(), nullptr);
-        }
+    return Guarded([&] {
+        Target handle;
+        const LONG error = Start(Operation::DeleteValue, key, nullptr, &handle);
         if (error != ERROR_SUCCESS) {
             return error;
         }
-        if (handle.node->deleted) {
-            return ERROR_KEY_DELETED;
-        }
         if ((handle.access & KEY_SET_VALUE) == 0 || handle.node->readOnly) {
-            return ERROR_ACCESS_DENIED;
+            return static_cast<LONG>(ERROR_ACCESS_DENIED);
         }
         const std::string valueName = name == nullptr ? std::string() : std::string(name);
-        return handle.node->values.erase(Fold(valueName)) == 0 ? ERROR_FILE_NOT_FOUND
-                                                               : ERROR_SUCCESS;
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
+        return static_cast<LONG>(
+            handle.node->values.erase(Fold(valueName)) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS);
+    });
 }
 
 LONG InMemoryRegistry::EnumFirstSubkey(RegKey key, std::string* name) {
-    try {
-        Handle handle;
-        LONG error = Resolve(key, &handle);
-        if (error == ERROR_SUCCESS) {
-            error = Begin(Operation::EnumFirstSubkey, handle.node.get(), nullptr);
-        }
+    return Guarded([&] {
+        Target handle;
+        const LONG error = Start(Operation::EnumFirstSubkey, key, nullptr, &handle);
         if (error != ERROR_SUCCESS) {
             return error;
         }
-        if (handle.node->deleted) {
-            return ERROR_KEY_DELETED;
-        }
         if ((handle.access & KEY_ENUMERATE_SUB_KEYS) == 0) {
-            return ERROR_ACCESS_DENIED;
+            return static_cast<LONG>(ERROR_ACCESS_DENIED);
         }
         if (handle.node->children.empty()) {
-            return ERROR_NO_MORE_ITEMS;
+            return static_cast<LONG>(ERROR_NO_MORE_ITEMS);
         }
         *name = handle.node->children.begin()->second->name;
-        return ERROR_SUCCESS;
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
 }
 
 LONG InMemoryRegistry::CountSubkeys(RegKey key, DWORD* count) {
-    Handle handle;
-    LONG error = Resolve(key, &handle);
-    if (error == ERROR_SUCCESS) {
-        error = Begin(Operation::CountSubkeys, handle.node.get(), nullptr);
-    }
-    if (error != ERROR_SUCCESS) {
-        return error;
-    }
-    if (handle.node->deleted) {
-        return ERROR_KEY_DELETED;
-    }
-    if ((handle.access & KEY_QUERY_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    *count = static_cast<DWORD>(handle.node->children.size());
-    return ERROR_SUCCESS;
-}
-
-LONG InMemoryRegistry::DeleteKey(RegKey parent, const char* name) {
-    try {
-        Handle from;
-        LONG error = Resolve(parent, &from);
-        if (error == ERROR_SUCCESS) {
-            error = Begin(Operation::DeleteKey, from.node.get(), name);
-        }
+    return Guarded([&] {
+        Target handle;
+        const LONG error = Start(Operation::CountSubkeys, key, nullptr, &handle);
         if (error != ERROR_SUCCESS) {
             return error;
         }
-        if (from.node->deleted) {
-            return ERROR_KEY_DELETED;
+        if ((handle.access & KEY_QUERY_VALUE) == 0) {
+            return static_cast<LONG>(ERROR_ACCESS_DENIED);
         }
-        Node* target = from.node.get();
+        *count = static_cast<DWORD>(handle.node->children.size());
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
+}
+
+LONG InMemoryRegistry::DeleteKey(RegKey parent, const char* name) {
+    return Guarded([&] {
+        Target from;
+        LONG error = Start(Operation::DeleteKey, parent, name, &from);
+        if (error != ERROR_SUCCESS) {
+            return error;
+        }
+        Node* target = from.node;
         if (name != nullptr && *name != '\0') {
             if ((error = CheckKeyName(name)) != ERROR_SUCCESS) {
                 return error;
             }
-            auto it = from.node->children.find(Fold(name));
-            if (it == from.node->children.end()) {
-                return ERROR_FILE_NOT_FOUND;
+            target = from.node->Child(Fold(name));
+            if (target == nullptr) {
+                return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
             }
-            target = it->second.get();
         }
         if (target->root || target->readOnly || !target->children.empty()) {
-            return ERROR_ACCESS_DENIED;
+            return static_cast<LONG>(ERROR_ACCESS_DENIED);
         }
         Node* owner = target->parent;
+        const std::string folded = Fold(target->name);
         target->deleted = true;
         target->parent = nullptr;
         // Handles to the key keep it alive; without them it is freed here.
-        owner->children.erase(Fold(target->name));
-        return ERROR_SUCCESS;
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
+        owner->children.erase(folded);
+        ++changes_;
+        return static_cast<LONG>(ERROR_SUCCESS);
+    });
 }
 
 LONG InMemoryRegistry::Close(RegKey key) {
-    Handle handle;
-    LONG error = Resolve(key, &handle);
-    if (error != ERROR_SUCCESS) {
-        return error;
-    }
-    error = Begin(Operation::Close, handle.node.get(), nullptr);
-    if (IsRootKey(key)) {
+    Target handle;
+    const LONG error = Start(Operation::Close, key, nullptr, &handle);
+    // A valid handle is closed even when a failure is injected.
+    if (IsRootKey(key) || Resolve(key, &handle) != ERROR_SUCCESS) {
         return error;
     }
     const size_t slot = key / kHandleStep - 1;

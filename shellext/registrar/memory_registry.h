@@ -84,22 +84,42 @@ class InMemoryRegistry final : public Registry {
         std::shared_ptr<Node> node;
         REGSAM access = 0;
     };
+    // What an operation works on: the key, where the registry keeps it alive, and the access.
+    struct Target {
+        Node* node = nullptr;
+        const std::shared_ptr<Node>* owner = nullptr;
+        REGSAM access = 0;
+    };
     struct Fault {
         Operation operation;
         std::string foldedPath;
         LONG error;
     };
 
-    LONG Begin(Operation operation, const Node* node, const char* name);
-    LONG Resolve(RegKey key, Handle* handle) const;
+    // Numbers the operation, resolves `key`, applies an injected failure and refuses a deleted
+    // key (except for Close).
+    LONG Start(Operation operation, RegKey key, const char* name, Target* target);
+    LONG OpenOrCreate(Operation operation, RegKey parent, const char* name, REGSAM access,
+                      RegKey* key);
+    LONG Resolve(RegKey key, Target* target) const;
     LONG CheckKeyName(const char* name) const;
     std::string Fold(const std::string& name) const;
     std::string PathOf(const Node* node) const;
     RegKey NewHandle(const std::shared_ptr<Node>& node, REGSAM access);
     std::shared_ptr<Node> FindPath(const std::string& path) const;
 
+    using Children = std::map<std::string, std::shared_ptr<Node>>;
+    struct Miss {
+        const Node* parent = nullptr;
+        std::string folded;
+        Children::iterator position;
+        size_t changes = 0;
+    };
+
     const CodePageText& text_;
     std::vector<std::shared_ptr<Node>> roots_;
+    size_t changes_ = 0;  // counts every key created or deleted
+    Miss lastMiss_;
     std::vector<Handle> handles_;
     std::vector<size_t> freeHandles_;
     size_t operationCount_ = 0;
