@@ -41,6 +41,7 @@
 
 #ifdef _WIN32
 #include <cstring>
+#include <cwchar>
 #endif
 
 namespace tw {

@@ -162,6 +162,44 @@ TEST(CRegObject, TellsWhereAFailedRunStopped) {
     EXPECT_EQ(registrar.StopOffset(), std::string::npos);
 }
 
+// Text services of code page 1252 whose conversions fail on request.
+class FailingText final : public TextServices {
+  public:
+    const char* NextChar(const char* p) const override { return kText.NextChar(p); }
+    bool IsLeadByte(unsigned char byte) const override { return kText.IsLeadByte(byte); }
+    bool EqualNoCase(const char* a, const char* b) const override {
+        return kText.EqualNoCase(a, b);
+    }
+    bool ToUtf16(const std::string& narrow, std::u16string* wide) const override {
+        return !failToUtf16 && kText.ToUtf16(narrow, wide);
+    }
+    bool FromUtf16(const std::u16string& wide, std::string* narrow) const override {
+        return !failFromUtf16 && kText.FromUtf16(wide, narrow);
+    }
+    HRESULT ParseUI4(const std::u16string& text, uint32_t* value) const override {
+        return kText.ParseUI4(text, value);
+    }
+
+    bool failToUtf16 = false;
+    bool failFromUtf16 = false;
+};
+
+TEST(CRegObject, FailsWithOutOfMemoryWhenATextConversionFails) {
+    InMemoryRegistry registry;
+    FailingText text;
+    CRegObject registrar(registry, text);
+    ASSERT_EQ(registrar.AddSubstitution(u"Name", u"value"), S_OK);
+    text.failFromUtf16 = true;
+    EXPECT_EQ(registrar.AddSubstitution(u"Other", u"value"), E_OUTOFMEMORY);
+    EXPECT_EQ(registrar.RunScriptText("HKCR { K = s '%Name%' }", kRegister), E_OUTOFMEMORY);
+    EXPECT_EQ(registrar.RunScriptResource(u"tw.dll", 101, "REGISTRY", kRegister), E_OUTOFMEMORY);
+    text.failFromUtf16 = false;
+    text.failToUtf16 = true;
+    EXPECT_EQ(registrar.RunScriptText("HKCR { K = d 1 }", kRegister), E_OUTOFMEMORY);
+    EXPECT_EQ(RegistrySections(registry.Snapshot(), kText), "");
+    EXPECT_EQ(registry.OpenHandleCount(), 0u);
+}
+
 // Resources served from memory, counting loads and frees.
 class FakeResources final : public ModuleResources {
   public:
