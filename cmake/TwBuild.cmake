@@ -95,3 +95,35 @@ function(tw_add_benchmark name)
     add_executable(${name} ${arg_SOURCES})
     target_link_libraries(${name} PRIVATE ${arg_LIBS} benchmark::benchmark)
 endfunction()
+
+# libFuzzer target, built only in the fuzz build (preset fuzz: clang, ASan + UBSan). `make fuzz`
+# runs every such target for a while and `make test` briefly (scripts/fuzz.sh), starting from the
+# seed folders given (missing ones are skipped) and with the dictionary, if any. Name them
+# *_fuzzer.
+#   tw_add_fuzzer(name SOURCES files... [LIBS libraries...] [SEEDS folders...] [DICTIONARY file]
+#                 [DEPENDS targets that write seeds...])
+option(TW_FUZZ "Build the libFuzzer targets (clang)" OFF)
+if(TW_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+    # One line per target for scripts/fuzz.sh: name, dictionary ("-" for none), seed folders
+    # (tab-separated).
+    file(WRITE ${CMAKE_BINARY_DIR}/fuzzers.tsv "")
+endif()
+function(tw_add_fuzzer name)
+    if(NOT TW_FUZZ)
+        return()
+    endif()
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "DICTIONARY" "SOURCES;LIBS;SEEDS;DEPENDS")
+    add_executable(${name} ${arg_SOURCES})
+    target_link_libraries(${name} PRIVATE ${arg_LIBS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    if(arg_DEPENDS)
+        add_dependencies(${name} ${arg_DEPENDS})
+    endif()
+    set(dictionary "${arg_DICTIONARY}")
+    if(NOT dictionary)
+        set(dictionary "-")
+    endif()
+    string(REPLACE ";" "\t" seeds "${arg_SEEDS}")
+    file(APPEND ${CMAKE_BINARY_DIR}/fuzzers.tsv "${name}\t${dictionary}\t${seeds}\n")
+endfunction()

@@ -34,6 +34,7 @@ stage "formatting (.clang-format)" format_check
 stage "host build (ASan + UBSan)" host_build
 stage "host tests" ctest --preset host -j "$jobs"
 stage "host release build (tools, benchmarks)" release_build
+stage "fuzz targets (clang, 20 s each)" scripts/fuzz.sh 20
 stage "Windows test build" win_build
 stage "Windows tests under Wine" ctest --preset win64
 

@@ -1,0 +1,68 @@
+// Replays the fuzz targets' inputs as an ordinary test: the script cases of the tests, the
+// product's script, the corpus, and the regressions the fuzzers found (fuzz/regressions).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "corpus.h"
+#include "fuzz_targets.h"
+#include "script_cases.h"
+
+namespace tw::test {
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+int Replay(int (*target)(const uint8_t*, size_t), const std::string& input) {
+    return target(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+}
+
+// Feeds every file of a regression folder to `target`; returns how many there were.
+size_t ReplayFolder(int (*target)(const uint8_t*, size_t), const std::string& folder) {
+    size_t count = 0;
+    if (std::filesystem::is_directory(folder)) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            SCOPED_TRACE(entry.path().string());
+            EXPECT_EQ(Replay(target, ReadFile(entry.path())), 0);
+            ++count;
+        }
+    }
+    return count;
+}
+
+TEST(FuzzReplay, ScriptTargetTakesTheSeedsAndRegressions) {
+    const std::string header = "Windows Registry Editor Version 5.00\n\n";
+    for (const ScriptCase& c : ScriptCases()) {
+        SCOPED_TRACE(c.name);
+        const CodePageText& text =
+            c.codePage == 932 ? CodePageText::Japanese() : CodePageText::Western();
+        EXPECT_EQ(Replay(fuzz::FuzzScriptText, ScriptBytes(c, text)), 0);
+        EXPECT_EQ(Replay(fuzz::FuzzRegFile, header + c.before), 0);
+        EXPECT_EQ(Replay(fuzz::FuzzRegFile, header + c.after), 0);
+    }
+    EXPECT_EQ(Replay(fuzz::FuzzScriptText, ReadFile(TW_PRODUCT_SCRIPT)), 0);
+    ReplayFolder(fuzz::FuzzScriptText, TW_FUZZ_REGRESSIONS "/script");
+    ReplayFolder(fuzz::FuzzRegFile, TW_FUZZ_REGRESSIONS "/regfile");
+}
+
+TEST(FuzzReplay, ScriptTargetTakesTheCorpus) {
+    std::vector<CorpusScript> scripts;
+    std::string error;
+    if (!ReadCorpus(TW_CORPUS_DIR, &scripts, &error)) {
+        GTEST_SKIP() << error;
+    }
+    for (const CorpusScript& script : scripts) {
+        SCOPED_TRACE(script.file);
+        EXPECT_EQ(Replay(fuzz::FuzzScriptText, script.bytes), 0);
+    }
+}
+
+}  // namespace
+}  // namespace tw::test
