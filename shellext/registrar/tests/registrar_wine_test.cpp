@@ -7,10 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "corpus.h"
