@@ -1,0 +1,116 @@
+#include "reg_object.h"
+
+#include <new>
+
+#include "script_walk.h"
+
+namespace tw {
+
+CRegObject::CRegObject(Registry& registry, const TextServices& text, ModuleResources* resources)
+    : registry_(registry), text_(text), resources_(resources) {}
+
+CRegObject::~CRegObject() {
+    ClearSubstitutions();
+}
+
+HRESULT STDMETHODCALLTYPE CRegObject::QueryInterface(REFIID, void**) {
+    return E_NOTIMPL;
+}
+
+ULONG STDMETHODCALLTYPE CRegObject::AddRef() {
+    return 1;
+}
+
+ULONG STDMETHODCALLTYPE CRegObject::Release() {
+    return 0;
+}
+
+HRESULT STDMETHODCALLTYPE CRegObject::AddSubstitution(const char16_t* name, const char16_t* value) {
+    if (name == nullptr || value == nullptr) {
+        return E_INVALIDARG;
+    }
+    try {
+        Substitution substitution;
+        if (!text_.FromUtf16(name, &substitution.name)) {
+            return E_OUTOFMEMORY;
+        }
+        substitution.value = value;
+        substitutions_.push_back(std::move(substitution));
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT STDMETHODCALLTYPE CRegObject::ClearSubstitutions() {
+    substitutions_.clear();
+    substitutions_.shrink_to_fit();
+    return S_OK;
+}
+
+HRESULT CRegObject::RunScriptText(const char* text, bool registering) {
+    stopOffset_ = std::string::npos;
+    if (text == nullptr) {
+        return E_INVALIDARG;
+    }
+    try {
+        ExpandedScript expanded;
+        size_t errorOffset = std::string::npos;
+        HRESULT hr = ExpandSubstitutions(text, substitutions_, text_, &expanded, &errorOffset);
+        if (FAILED(hr)) {
+            stopOffset_ = errorOffset;
+            return hr;
+        }
+        const WalkResult walk = WalkScript(expanded.text, registering, registry_, text_);
+        if (FAILED(walk.result) && walk.stopOffset != std::string::npos) {
+            stopOffset_ = expanded.OriginalOffset(walk.stopOffset);
+        }
+        return walk.result;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT CRegObject::RunScriptResource(const char16_t* moduleFile, const ResourceId& id,
+                                      const char* type, bool registering) {
+    stopOffset_ = std::string::npos;
+    try {
+        std::string path;
+        if (moduleFile == nullptr || !text_.FromUtf16(moduleFile, &path)) {
+            return E_OUTOFMEMORY;
+        }
+        if (resources_ == nullptr) {
+            return E_NOTIMPL;
+        }
+        ModuleResources::Module module = nullptr;
+        HRESULT hr = resources_->Load(path, &module);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        const char* data = nullptr;
+        DWORD size = 0;
+        hr = resources_->Find(module, id, type, &data, &size);
+        if (SUCCEEDED(hr)) {
+            if (size == 0xFFFFFFFFu) {
+                hr = E_OUTOFMEMORY;  // no room for the terminating NUL
+            } else {
+                // n bytes and a NUL: an embedded NUL ends the script early.
+                std::string script;
+                try {
+                    script.assign(data, size);
+                } catch (const std::bad_alloc&) {
+                    hr = E_OUTOFMEMORY;
+                }
+                if (SUCCEEDED(hr)) {
+                    hr = RunScriptText(script.c_str(), registering);
+                }
+            }
+        }
+        resources_->Free(module);
+        return hr;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+}  // namespace tw

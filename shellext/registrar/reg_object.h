@@ -1,0 +1,118 @@
+// CRegObject, the registrar: it keeps a list of named substitutions and runs registry scripts,
+// registering or unregistering the keys and values they describe.
+//
+// A script is 8-bit text in the thread's ANSI code page:
+//     HKCR
+//     {
+//         NoRemove CLSID
+//         {
+//             ForceRemove {GUID} = s 'Name'
+//             {
+//                 InprocServer32 = s '%MODULE%'
+//                 {
+//                     val ThreadingModel = s 'Apartment'
+//                 }
+//             }
+//         }
+//     }
+// Root names (HKCR, HKEY_CLASSES_ROOT and the other six pairs), keywords (ForceRemove, Delete,
+// NoRemove, Val) and value types (s, m, d, b) are matched without regard to case. README.md
+// describes the format, the limits and the failure results.
+//
+// Where this registrar is stricter than a literal reading of the format, for safety: a key name
+// must not be empty (the platform would take it as the parent key, so "ForceRemove ''" would empty
+// the parent) nor be exactly "{"; blocks nest at most kMaxBlockDepth deep; when unregistering,
+// a syntax error inside the block of a key that does not exist stops the run; a key name is never
+// shortened before it is deleted; and a subkey of any name length can be enumerated for a
+// recursive delete.
+//
+// UTF-16 arguments are char16_t strings (see text_services.h); on Windows, a WCHAR string can be
+// copied into one with Utf16FromWide.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "module_resources.h"
+#include "registry.h"
+#include "substitution.h"
+#include "text_services.h"
+
+#ifdef _WIN32
+#include <cstring>
+#endif
+
+namespace tw {
+
+// The registrar's interface. Slots in order: QueryInterface, AddRef, Release, AddSubstitution,
+// ClearSubstitutions, and the virtual destructor.
+struct IRegistrarBase : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE AddSubstitution(const char16_t* name,
+                                                      const char16_t* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ClearSubstitutions() = 0;
+    virtual ~IRegistrarBase() = default;
+};
+
+class CRegObject final : public IRegistrarBase {
+  public:
+#ifdef _WIN32
+    // The platform's registry, text services and resource loading.
+    CRegObject();
+#endif
+    // Runs scripts against `registry` with `text`; RunScriptResource loads through `resources`
+    // and answers E_NOTIMPL without them.
+    CRegObject(Registry& registry, const TextServices& text, ModuleResources* resources = nullptr);
+    ~CRegObject() override;
+    CRegObject(const CRegObject&) = delete;
+    CRegObject& operator=(const CRegObject&) = delete;
+
+    // Not reference-counted: the owner creates and destroys the object. QueryInterface answers
+    // E_NOTIMPL for every interface and leaves `object` untouched; AddRef returns 1, Release 0.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // Appends a substitution (E_INVALIDARG for a null argument, E_OUTOFMEMORY when the name
+    // cannot be converted or stored). Names are looked up without regard to case; the first
+    // pair added under a name wins.
+    HRESULT STDMETHODCALLTYPE AddSubstitution(const char16_t* name, const char16_t* value) override;
+    // Forgets every substitution; always S_OK.
+    HRESULT STDMETHODCALLTYPE ClearSubstitutions() override;
+
+    // Loads the script resource `id` of type `type` from the module file `moduleFile` (read from
+    // disk as a resource-only image) and runs it. The resource's bytes are used as they are; an
+    // embedded NUL ends the script.
+    HRESULT RunScriptResource(const char16_t* moduleFile, const ResourceId& id, const char* type,
+                              bool registering);
+    // Expands the substitutions in `text` (NUL-terminated) and registers or unregisters every root
+    // block. A failure stops the run; when registering, the failing root block is unregistered
+    // again and earlier root blocks stay.
+    HRESULT RunScriptText(const char* text, bool registering);
+
+    // After a failed run: the byte offset in the script text where the interpreter stopped (the
+    // token, or the "%" of the substitution reference, it was at). std::string::npos after a
+    // success, or when the failure came before the script was read.
+    size_t StopOffset() const {
+        return stopOffset_;
+    }
+
+  private:
+    Registry& registry_;
+    const TextServices& text_;
+    ModuleResources* resources_;
+    std::vector<Substitution> substitutions_;
+    size_t stopOffset_ = std::string::npos;
+};
+
+#ifdef _WIN32
+// Copies a WCHAR string into a char16_t string (both UTF-16 on Windows).
+inline std::u16string Utf16FromWide(const wchar_t* text) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "WCHAR is UTF-16 on Windows");
+    std::u16string copy(std::wcslen(text), u'\0');
+    std::memcpy(&copy[0], text, copy.size() * sizeof(char16_t));
+    return copy;
+}
+#endif
+
+}  // namespace tw
