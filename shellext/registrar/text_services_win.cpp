@@ -18,7 +18,9 @@ std::wstring ToWide(const std::u16string& text) {
 
 class WindowsTextServices final : public TextServices {
   public:
-    const char* CharNext(const char* p) const override { return CharNextA(p); }
+    // windows.h defines CharNext as CharNextA, which renames this member too: only the qualified
+    // name reaches the platform's function rather than the member itself.
+    const char* CharNext(const char* p) const override { return ::CharNextA(p); }
 
     bool IsLeadByte(unsigned char byte) const override { return IsDBCSLeadByte(byte) != FALSE; }
 
