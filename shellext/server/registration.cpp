@@ -56,10 +56,9 @@ HRESULT WriteApprovedValue(Registry& registry) {
         ERROR_SUCCESS) {
         return E_ACCESSDENIED;
     }
-    const LONG error =
-        registry.SetValue(key, kApprovedValueName, REG_SZ,
-                          reinterpret_cast<const BYTE*>(kApprovedDescription),
-                          static_cast<DWORD>(std::strlen(kApprovedDescription) + 1));
+    const LONG error = registry.SetValue(key, kApprovedValueName, REG_SZ,
+                                         reinterpret_cast<const BYTE*>(kApprovedDescription),
+                                         static_cast<DWORD>(std::strlen(kApprovedDescription) + 1));
     registry.Close(key);
     return error == ERROR_SUCCESS ? S_OK : E_ACCESSDENIED;
 }

@@ -121,8 +121,8 @@ std::string ApprovedList() {
         if (key.path == kApprovedPath) {
             std::ostringstream out;
             for (const RegistryValue& value : key.values) {
-                out << value.name << " type " << value.type << " size " << value.data.size()
-                    << " [" << value.data << "]\n";
+                out << value.name << " type " << value.type << " size " << value.data.size() << " ["
+                    << value.data << "]\n";
             }
             return out.str();
         }
@@ -130,14 +130,16 @@ std::string ApprovedList() {
     return "absent";
 }
 
-const std::string kApproved = std::string("{9F264B80-12D4-4C4C-9158-7A1A1803FB58} type 1 size 25 [") +
-                              std::string("Tarnwick Shell Extension\0", 25) + "]\n";
+const std::string kApproved =
+    std::string("{9F264B80-12D4-4C4C-9158-7A1A1803FB58} type 1 size 25 [") +
+    std::string("Tarnwick Shell Extension\0", 25) + "]\n";
 
 // The data of the default value of the class's InprocServer32 key.
 std::string InprocServerPath() {
     for (const RegistryKeyDump& key : Registry().Snapshot()) {
-        if (key.path == "HKEY_CLASSES_ROOT\\CLSID\\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
-                        "\\InprocServer32" &&
+        if (key.path ==
+                "HKEY_CLASSES_ROOT\\CLSID\\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
+                "\\InprocServer32" &&
             !key.values.empty() && key.values[0].name.empty()) {
             return key.values[0].data;
         }
@@ -194,7 +196,8 @@ TEST_F(Registration, TheRegistryReceivesTheModulePathAsTheModuleNamesIt) {
     const std::string paths[] = {
         "C:\\It's ''doubled''\\'\\twShellExt_64.dll",
         "C:\\100%% %MODULE% {\\} = s\\twShellExt_64.dll",
-        "C:\\Donn\xE9" "es\\tw.dll",  // é in the ANSI code page
+        "C:\\Donn\xE9"
+        "es\\tw.dll",  // é in the ANSI code page
         longest,
     };
     for (const std::string& path : paths) {
@@ -260,10 +263,10 @@ TEST_F(Registration, UnregisteringRemovesTheClassWhateverHappensToTheApprovedVal
         {"value absent",
          [] {
              RegKey approved = 0;
-             ASSERT_EQ(registration::PlatformRegistry().Open(RootKey(RegistryRoot::LocalMachine),
-                                                             kApprovedKey, KEY_SET_VALUE,
-                                                             &approved),
-                       ERROR_SUCCESS);
+             ASSERT_EQ(
+                 registration::PlatformRegistry().Open(RootKey(RegistryRoot::LocalMachine),
+                                                       kApprovedKey, KEY_SET_VALUE, &approved),
+                 ERROR_SUCCESS);
              ASSERT_EQ(Registry().DeleteValue(approved, kApprovedValueName), ERROR_SUCCESS);
              Registry().Close(approved);
          }},
@@ -335,9 +338,9 @@ TEST_F(Registration, FailuresBeforeTheScriptRuns) {
     const FailingText type(u"REGISTRY", false);
     struct Case {
         const char* name;
-        std::string moduleFile;     // empty: the module's file name cannot be had
-        DWORD moduleFileError;      // the last error then
-        const TextServices* text;   // null: the code page's own
+        std::string moduleFile;    // empty: the module's file name cannot be had
+        DWORD moduleFileError;     // the last error then
+        const TextServices* text;  // null: the code page's own
         bool scriptPresent;
         HRESULT result;
     };

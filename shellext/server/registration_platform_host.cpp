@@ -44,8 +44,7 @@ class PathRegistry final : public tw::Registry {
     LONG Create(RegKey parent, const char* name, REGSAM access, RegKey* key) override {
         return memory.Create(parent, name, access, key);
     }
-    LONG SetValue(RegKey key, const char* name, DWORD type, const BYTE* data,
-                  DWORD size) override {
+    LONG SetValue(RegKey key, const char* name, DWORD type, const BYTE* data, DWORD size) override {
         return memory.SetValue(key, name, type, data, size);
     }
     LONG DeleteValue(RegKey key, const char* name) override {
@@ -54,9 +53,7 @@ class PathRegistry final : public tw::Registry {
     LONG EnumFirstSubkey(RegKey key, std::string* name) override {
         return memory.EnumFirstSubkey(key, name);
     }
-    LONG CountSubkeys(RegKey key, DWORD* count) override {
-        return memory.CountSubkeys(key, count);
-    }
+    LONG CountSubkeys(RegKey key, DWORD* count) override { return memory.CountSubkeys(key, count); }
     LONG DeleteKey(RegKey parent, const char* name) override {
         return memory.DeleteKey(parent, name);
     }

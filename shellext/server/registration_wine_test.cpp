@@ -28,9 +28,12 @@ const std::string kFolderHandlerKey =
 // The keys marked NoRemove in the script: registration creates them when missing, and
 // unregistration keeps them.
 const char* const kKeptKeys[] = {
-    "CLSID",     "*",
-    "*\\shellex", "*\\shellex\\ContextMenuHandlers",
-    "Directory", "Directory\\shellex",
+    "CLSID",
+    "*",
+    "*\\shellex",
+    "*\\shellex\\ContextMenuHandlers",
+    "Directory",
+    "Directory\\shellex",
     "Directory\\shellex\\ContextMenuHandlers",
 };
 
@@ -46,8 +49,7 @@ Value Sz(const std::string& text) {
 }
 
 void PrintTo(const Value& value, std::ostream* out) {
-    *out << "type " << value.type << " [" << value.data << "] (" << value.data.size()
-         << " bytes)";
+    *out << "type " << value.type << " [" << value.data << "] (" << value.data.size() << " bytes)";
 }
 
 class Key {

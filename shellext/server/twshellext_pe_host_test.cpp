@@ -91,11 +91,11 @@ TEST_F(TwShellExtDll, CarriesEveryResourceInUsEnglishAndNoOther) {
         resources.push_back(r.type.ToString() + " " + r.name.ToString() + " " +
                             std::to_string(r.language));
     }
-    // Bitmaps (2), the string table block of string 100 (6), the version (16), the manifest (24),
-    // and the registry script.
+    // In the directory's order (named types first): the registry script, the bitmaps (2), the
+    // string table block of string 100 (6), the version (16) and the manifest (24).
     const std::vector<std::string> expected = {
-        "2 202 1033", "2 203 1033",  "2 204 1033",  "2 205 1033",
-        "6 7 1033",   "16 1 1033",   "24 2 1033",   "REGISTRY 101 1033",
+        "REGISTRY 101 1033", "2 202 1033", "2 203 1033", "2 204 1033",
+        "2 205 1033",        "6 7 1033",   "16 1 1033",  "24 2 1033",
     };
     EXPECT_EQ(resources, expected);
 }
