@@ -143,21 +143,15 @@ DWORD Regsvr32(const std::wstring& arguments) {
     return run.started && run.finished ? run.exitCode : 0xFFFFFFFF;
 }
 
-// The texts of the menu a handler made through the COM runtime puts up for the item at `path`.
+// The texts of the menu that a handler made through the COM runtime puts up for the item at
+// `path`.
 std::vector<std::string> MenuTextsFromTheRegistry(const std::wstring& path) {
     std::vector<std::string> texts;
-    Ref<IShellExtInit> init;
-    EXPECT_EQ(CoCreateInstance(kHandlerClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
-                               init.out()),
-              S_OK);
-    if (init.get() == nullptr) {
+    Ref<IContextMenu> menu;
+    EXPECT_EQ(RegisteredHandlerFor(path, reinterpret_cast<IContextMenu**>(menu.out())), S_OK);
+    if (menu.get() == nullptr) {
         return texts;
     }
-    Ref<IDataObject> data;
-    EXPECT_EQ(ShellDataObject(path, reinterpret_cast<IDataObject**>(data.out())), S_OK);
-    EXPECT_EQ(init->Initialize(nullptr, data.get(), nullptr), S_OK);
-    Ref<IContextMenu> menu;
-    EXPECT_EQ(init->QueryInterface(IID_IContextMenu, menu.out()), S_OK);
     HMENU popup = CreatePopupMenu();
     EXPECT_EQ(menu->QueryContextMenu(popup, 0, 1, 100, CMF_NORMAL), 3);
     for (int i = 0; i < GetMenuItemCount(popup); ++i) {

@@ -36,4 +36,23 @@ HRESULT ShellDataObject(const std::wstring& path, IDataObject** result) {
     return hr;
 }
 
+HRESULT RegisteredHandlerFor(const std::wstring& path, IContextMenu** result) {
+    *result = nullptr;
+    Ref<IShellExtInit> init;
+    HRESULT hr = CoCreateInstance(kHandlerClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                  init.out());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    Ref<IDataObject> data;
+    hr = ShellDataObject(path, reinterpret_cast<IDataObject**>(data.out()));
+    if (SUCCEEDED(hr)) {
+        hr = init->Initialize(nullptr, data.get(), nullptr);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(result));
+    }
+    return hr;
+}
+
 }  // namespace tw::test

@@ -67,4 +67,9 @@ class LoadedServer {
 // context-menu handler): SHParseDisplayName, SHBindToParent, GetUIObjectOf(IID_IDataObject).
 HRESULT ShellDataObject(const std::wstring& path, IDataObject** result);
 
+// A handler for the item at `path` as Explorer gets one: made by the COM runtime from the class's
+// registration (CoCreateInstance, CLSCTX_INPROC_SERVER) and initialised with the shell's data
+// object. Its IContextMenu face.
+HRESULT RegisteredHandlerFor(const std::wstring& path, IContextMenu** result);
+
 }  // namespace tw::test
