@@ -147,13 +147,18 @@ std::string InprocServerPath() {
     return "(none)";
 }
 
+// The stand-ins as a fresh installation has them, with the DLL at kModuleFile holding the script.
+void FreshPlatform() {
+    registration::host::Reset();
+    registration::host::SetModuleFileName(kModuleFile);
+    registration::host::SetResource(101, "REGISTRY", ScriptFile());
+}
+
 class Registration : public ::testing::Test {
   protected:
     void SetUp() override {
         shell::host::Reset();
-        registration::host::Reset();
-        registration::host::SetModuleFileName(kModuleFile);
-        registration::host::SetResource(101, "REGISTRY", ScriptFile());
+        FreshPlatform();
         ASSERT_TRUE(DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr));
     }
     void TearDown() override {
@@ -214,11 +219,13 @@ TEST(EscapedModulePath, DoublesSingleQuotesUpToItsBound) {
     EXPECT_EQ(EscapeModulePath(std::u16string(600, u'p')), std::u16string(kMaxEscapedPath, u'p'));
 }
 
-// Registering stops before anything else is written when the Approved list cannot be written.
-TEST_F(Registration, FailsWithAccessDeniedWhenTheApprovedValueCannotBeWritten) {
+// Registering stops with E_ACCESSDENIED before anything else is written when the Approved value
+// cannot be written; unregistering removes the class entries whatever happens to that value.
+TEST_F(Registration, WhenTheApprovedListCannotBeWritten) {
     struct Case {
         const char* name;
         void (*arrange)();
+        HRESULT registering;
     };
     const Case cases[] = {
         {"key absent",
@@ -231,63 +238,55 @@ TEST_F(Registration, FailsWithAccessDeniedWhenTheApprovedValueCannotBeWritten) {
                        ERROR_SUCCESS);
              ASSERT_EQ(Registry().DeleteKey(parent, "Approved"), ERROR_SUCCESS);
              Registry().Close(parent);
-         }},
-        {"key read-only", [] { ASSERT_TRUE(Registry().DenyWrite(kApprovedPath)); }},
+         },
+         E_ACCESSDENIED},
+        {"key read-only", [] { ASSERT_TRUE(Registry().DenyWrite(kApprovedPath)); }, E_ACCESSDENIED},
         {"value cannot be set",
          [] {
              Registry().FailOn(InMemoryRegistry::Operation::SetValue, kApprovedPath,
                                ERROR_NOT_ENOUGH_MEMORY);
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        registration::host::Reset();
-        registration::host::SetModuleFileName(kModuleFile);
-        registration::host::SetResource(101, "REGISTRY", ScriptFile());
-        c.arrange();
-        const std::string approvedBefore = ApprovedList();
-        EXPECT_EQ(DllRegisterServer(), E_ACCESSDENIED);
-        EXPECT_EQ(ApprovedList(), approvedBefore);
-        EXPECT_EQ(ClassesRoot(), "");
-        EXPECT_TRUE(registration::host::LoadedPaths().empty());
-        EXPECT_EQ(Registry().OpenHandleCount(), 0u);
-    }
-}
-
-TEST_F(Registration, UnregisteringRemovesTheClassWhateverHappensToTheApprovedValue) {
-    struct Case {
-        const char* name;
-        void (*arrange)();
-    };
-    const Case cases[] = {
-        {"value absent",
-         [] {
-             RegKey approved = 0;
-             ASSERT_EQ(
-                 registration::PlatformRegistry().Open(RootKey(RegistryRoot::LocalMachine),
-                                                       kApprovedKey, KEY_SET_VALUE, &approved),
-                 ERROR_SUCCESS);
-             ASSERT_EQ(Registry().DeleteValue(approved, kApprovedValueName), ERROR_SUCCESS);
-             Registry().Close(approved);
-         }},
-        {"key read-only", [] { ASSERT_TRUE(Registry().DenyWrite(kApprovedPath)); }},
+         },
+         E_ACCESSDENIED},
         {"value cannot be deleted",
          [] {
              Registry().FailOn(InMemoryRegistry::Operation::DeleteValue, kApprovedPath,
                                ERROR_ACCESS_DENIED);
-         }},
+         },
+         S_OK},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        FreshPlatform();
+        c.arrange();
+        const std::string approvedBefore = ApprovedList();
+        EXPECT_EQ(DllRegisterServer(), c.registering);
+        if (FAILED(c.registering)) {
+            EXPECT_EQ(ApprovedList(), approvedBefore);
+            EXPECT_EQ(ClassesRoot(), "");
+            EXPECT_TRUE(registration::host::LoadedPaths().empty());
+        }
+        EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+
+        FreshPlatform();
         ASSERT_EQ(DllRegisterServer(), S_OK);
         c.arrange();
         EXPECT_EQ(DllUnregisterServer(), S_OK);
         EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
         EXPECT_EQ(Registry().OpenHandleCount(), 0u);
-        registration::host::Reset();
-        registration::host::SetModuleFileName(kModuleFile);
-        registration::host::SetResource(101, "REGISTRY", ScriptFile());
     }
+}
+
+TEST_F(Registration, UnregisteringWithOnlyTheApprovedValueMissingRemovesTheRest) {
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    RegKey approved = 0;
+    ASSERT_EQ(registration::PlatformRegistry().Open(RootKey(RegistryRoot::LocalMachine),
+                                                    kApprovedKey, KEY_SET_VALUE, &approved),
+              ERROR_SUCCESS);
+    ASSERT_EQ(Registry().DeleteValue(approved, kApprovedValueName), ERROR_SUCCESS);
+    Registry().Close(approved);
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(ApprovedList(), "");
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
 }
 
 TEST_F(Registration, LeavesTheApprovedListAloneOutsideWindowsNt) {
@@ -410,9 +409,7 @@ TEST_F(Registration, RegistryFailureInTheMiddleOfTheScript) {
     EXPECT_EQ(ApprovedList(), kApproved);
     EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
 
-    registration::host::Reset();
-    registration::host::SetModuleFileName(kModuleFile);
-    registration::host::SetResource(101, "REGISTRY", ScriptFile());
+    FreshPlatform();
     ASSERT_EQ(DllRegisterServer(), S_OK);
     Registry().FailOn(InMemoryRegistry::Operation::DeleteKey,
                       "HKEY_CLASSES_ROOT\\*\\shellex\\ContextMenuHandlers\\TarnwickShellExtension",

@@ -154,10 +154,8 @@ std::vector<std::string> MenuTextsFromTheRegistry(const std::wstring& path) {
     }
     HMENU popup = CreatePopupMenu();
     EXPECT_EQ(menu->QueryContextMenu(popup, 0, 1, 100, CMF_NORMAL), 3);
-    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
-        char text[128] = {};
-        GetMenuStringA(popup, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
-        texts.push_back(text);
+    for (const MenuItem& item : ReadMenu(popup)) {
+        texts.push_back(item.text);
     }
     DestroyMenu(popup);
     return texts;

@@ -66,16 +66,9 @@ struct ItemMenu {
     };
     std::vector<Entry> Entries() const {
         std::vector<Entry> entries;
-        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-            char text[128] = {};
-            MENUITEMINFOA info = {};
-            info.cbSize = sizeof(info);
-            info.fMask = MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS | MIIM_FTYPE;
-            info.dwTypeData = text;
-            info.cch = sizeof(text);
-            GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
-            if ((info.fType & MFT_SEPARATOR) == 0 && info.wID >= kFirstId) {
-                entries.push_back({info.wID - kFirstId, text, info.hbmpUnchecked != nullptr});
+        for (const MenuItem& item : ReadMenu(menu)) {
+            if (!item.separator && item.id >= kFirstId) {
+                entries.push_back({item.id - kFirstId, item.text, item.picture != nullptr});
             }
         }
         return entries;
@@ -174,8 +167,8 @@ int Show(const std::wstring& path, const std::wstring& folder) {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"TarnwickDemoOwner";
     RegisterClassW(&windowClass);
-    HWND owner = CreateWindowExW(0, windowClass.lpszClassName, L"Tarnwick demo", WS_POPUP, 0, 0,
-                                 1, 1, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND owner = CreateWindowExW(0, windowClass.lpszClassName, L"Tarnwick demo", WS_POPUP, 0, 0, 1,
+                                 1, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (owner == nullptr) {
         return Fail("CreateWindowEx", HRESULT_FROM_WIN32(GetLastError()));
     }
@@ -208,8 +201,9 @@ int Run(int argc, wchar_t** argv) {
         }
         return Show(argv[2], folder);
     }
-    std::fprintf(stderr, "usage: twshellext_demo entries PATH... | pick PATH TEXT | show PATH "
-                         "FOLDER\n");
+    std::fprintf(stderr,
+                 "usage: twshellext_demo entries PATH... | pick PATH TEXT | show PATH "
+                 "FOLDER\n");
     return 1;
 }
 

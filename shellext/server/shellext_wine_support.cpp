@@ -2,6 +2,26 @@
 
 namespace tw::test {
 
+std::vector<MenuItem> ReadMenu(HMENU menu) {
+    std::vector<MenuItem> items;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        char text[128] = {};
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
+        info.dwTypeData = text;
+        info.cch = sizeof(text);
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) {
+            items.push_back({false, 0, "(unreadable)", nullptr, nullptr});
+            continue;
+        }
+        items.push_back({(info.fType & MFT_SEPARATOR) != 0, info.wID, text, info.hbmpUnchecked,
+                         info.hbmpChecked});
+    }
+    return items;
+}
+
 LoadedServer::LoadedServer(const std::wstring& path) : module(LoadLibraryW(path.c_str())) {
     if (module != nullptr) {
         getClassObject = reinterpret_cast<decltype(getClassObject)>(

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 namespace tw::test {
 
@@ -48,6 +49,17 @@ class Ref {
   private:
     T* p_ = nullptr;
 };
+
+// One item of a real menu, read back with GetMenuItemInfoA. An item that cannot be read has the
+// text "(unreadable)".
+struct MenuItem {
+    bool separator;
+    UINT id;
+    std::string text;
+    HBITMAP picture;         // unchecked-state bitmap
+    HBITMAP checkedPicture;  // checked-state bitmap
+};
+std::vector<MenuItem> ReadMenu(HMENU menu);
 
 // The DLL loaded with LoadLibraryW, and its exports.
 class LoadedServer {
