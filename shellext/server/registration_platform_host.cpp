@@ -4,45 +4,23 @@
 #include <memory>
 
 #include "code_page_text.h"
+#include "registration.h"
 
 namespace tw::registration {
 namespace host {
 
-const char* const kApprovedKeyPath =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
-
 namespace {
 
-// The in-memory registry, which holds one level per name, opening paths of several levels as the
-// platform does: the levels above the last are opened without access rights, the last with the
-// rights asked for.
+// The in-memory registry, which holds one level per name, opening and creating paths of several
+// levels as the platform does: the levels above the last are opened (or created) with only the
+// right to go on below them, the last with the rights asked for.
 class PathRegistry final : public tw::Registry {
   public:
     LONG Open(RegKey parent, const char* name, REGSAM access, RegKey* key) override {
-        const std::string path = name == nullptr ? "" : name;
-        size_t start = 0;
-        RegKey at = parent;
-        bool opened = false;  // `at` is a handle of ours, not the caller's
-        for (size_t end; (end = path.find('\\', start)) != std::string::npos; start = end + 1) {
-            RegKey next = 0;
-            const LONG error = memory.Open(at, path.substr(start, end - start).c_str(), 0, &next);
-            if (opened) {
-                memory.Close(at);
-            }
-            if (error != ERROR_SUCCESS) {
-                return error;
-            }
-            at = next;
-            opened = true;
-        }
-        const LONG error = memory.Open(at, path.c_str() + start, access, key);
-        if (opened) {
-            memory.Close(at);
-        }
-        return error;
+        return Walk(parent, name, false, access, key);
     }
     LONG Create(RegKey parent, const char* name, REGSAM access, RegKey* key) override {
-        return memory.Create(parent, name, access, key);
+        return Walk(parent, name, true, access, key);
     }
     LONG SetValue(RegKey key, const char* name, DWORD type, const BYTE* data, DWORD size) override {
         return memory.SetValue(key, name, type, data, size);
@@ -60,6 +38,34 @@ class PathRegistry final : public tw::Registry {
     LONG Close(RegKey key) override { return memory.Close(key); }
 
     InMemoryRegistry memory;
+
+  private:
+    LONG Walk(RegKey parent, const char* name, bool create, REGSAM access, RegKey* key) {
+        const std::string path = name == nullptr ? "" : name;
+        RegKey at = parent;
+        bool ours = false;  // `at` is a handle opened here, not the caller's
+        for (size_t start = 0;;) {
+            const size_t end = path.find('\\', start);
+            const bool last = end == std::string::npos;
+            const std::string level = path.substr(start, last ? std::string::npos : end - start);
+            const REGSAM rights = last ? access : create ? KEY_CREATE_SUB_KEY : 0;
+            RegKey next = 0;
+            const LONG error = create ? memory.Create(at, level.c_str(), rights, &next)
+                                      : memory.Open(at, level.c_str(), rights, &next);
+            if (ours) {
+                memory.Close(at);
+            }
+            if (error != ERROR_SUCCESS || last) {
+                if (error == ERROR_SUCCESS) {
+                    *key = next;
+                }
+                return error;
+            }
+            at = next;
+            ours = true;
+            start = end + 1;
+        }
+    }
 };
 
 bool SameType(const std::string& a, const char* b) {
@@ -118,18 +124,9 @@ const DWORD kWindowsNtVersion = 0x23F00206;  // 6.2, build 9200
 struct State {
     State() {
         resources.moduleFileName = kDefaultModuleFileName;
-        // Level by level, as the in-memory registry holds one level per name.
-        const std::string path = kApprovedKeyPath;
-        RegKey at = RootKey(RegistryRoot::LocalMachine);
-        for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
-            end = path.find('\\', start);
-            RegKey next = 0;
-            memory().Create(at, path.substr(start, end - start).c_str(), KEY_READ | KEY_WRITE,
-                            &next);
-            memory().Close(at);
-            at = next;
-        }
-        memory().Close(at);
+        RegKey approved = 0;
+        registry.Create(RootKey(RegistryRoot::LocalMachine), kApprovedKey, KEY_READ, &approved);
+        registry.Close(approved);
     }
     InMemoryRegistry& memory() { return registry.memory; }
 

@@ -11,11 +11,8 @@
 
 namespace tw::registration::host {
 
-// The key path of the Approved list under HKEY_LOCAL_MACHINE.
-extern const char* const kApprovedKeyPath;
-
-// The registry behind PlatformRegistry(). Opening a path of several levels ("A\B\C") in one call
-// works as on the platform: the access is checked on the last key only.
+// The registry behind PlatformRegistry(). Opening or creating a path of several levels ("A\B\C")
+// in one call works as on the platform: the access asked for applies to the last key only.
 InMemoryRegistry& Registry();
 
 // What PlatformVersion gives (initially a Windows NT version, bit 31 clear).
