@@ -1,5 +1,6 @@
 // The module object of the in-process server: its lock count, which keeps the DLL loaded while any
-// object or server lock lives, and its class table, which serves and caches the class objects.
+// object or server lock lives, its class table, which serves and caches the class objects, and the
+// registration of the server and its classes.
 #pragma once
 
 #include "com_platform.h"
