@@ -108,7 +108,7 @@ if [ -f "$prefix/drive_c/menu.rect" ]; then
     touch "$prefix/drive_c/captured"
     # The menu alone, on a strip of desktop colour.
     convert "$work/screen.png" -crop "${width}x${height}+${left}+${top}" +repage \
-        -bordercolor '#3A6EA5' -border 12 "$root/build/demo/context-menu.png"
+        -bordercolor '#3A6EA5' -border 12 -strip "$root/build/demo/context-menu.png"
     echo "saved build/demo/context-menu.png (${width} x ${height} pixels of menu)"
 else
     echo "the menu did not appear; no picture"
