@@ -16,6 +16,10 @@ const InterfaceEntry<CSimpleShlExt> CSimpleShlExt::interfaceMap[] = {
     {nullptr, nullptr},
 };
 
+HRESULT CSimpleShlExt::UpdateRegistration(bool registering) noexcept {
+    return serverModule->RunRegistryScript(kRegistryScriptId, registering, nullptr);
+}
+
 namespace {
 
 const std::string kInitializeMessage = "Interface Initialize";

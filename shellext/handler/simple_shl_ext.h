@@ -19,6 +19,8 @@ constexpr WORD kRestoreFileBitmapId = 202;
 constexpr WORD kBackupFolderBitmapId = 203;
 constexpr WORD kBackupFileBitmapId = 204;
 constexpr WORD kShowBackupsBitmapId = 205;
+// The registry script resource ("REGISTRY") that registers the class.
+constexpr WORD kRegistryScriptId = 101;
 
 class CSimpleShlExt : public CComObjectRootEx<CComSingleThreadModel>,
                       public CComCoClass<CSimpleShlExt, &CLSID_SimpleShlExt>,
@@ -45,6 +47,10 @@ class CSimpleShlExt : public CComObjectRootEx<CComSingleThreadModel>,
     std::string GetModuleDirectory() const;
     // GetModuleDirectory followed by "twHelper.exe".
     std::string GetHelperPath() const;
+
+    // The class table's registration function: runs the server's registry script
+    // kRegistryScriptId, registering or unregistering, with no extra substitutions.
+    static HRESULT UpdateRegistration(bool registering) noexcept;
 
     static const InterfaceEntry<CSimpleShlExt> interfaceMap[];
 

@@ -367,8 +367,9 @@ TEST(ModuleWithoutClassTableLock, RefusesEveryRequest) {
         }
     };
     ClassEntry table[] = {
-        {&CLSID_SimpleShlExt, &CountingCreator::Create, &CSimpleShlExt::CreateInstance, nullptr},
-        {nullptr, nullptr, nullptr, nullptr},
+        {&CLSID_SimpleShlExt, &CSimpleShlExt::UpdateRegistration, &CountingCreator::Create,
+         &CSimpleShlExt::CreateInstance, nullptr},
+        {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     const int uncreatedUses = com::host::UncreatedLockUses();
     {

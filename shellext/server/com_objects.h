@@ -280,9 +280,10 @@ class CComCoClass {
         return CComClassFactory::CreateClassObject(instanceCreator, iid, result);
     }
 
-    // The class table row of T.
+    // The class table row of T; T registers itself with its own UpdateRegistration.
     static constexpr ClassEntry Entry() noexcept {
-        return ClassEntry{classId, &T::CreateClassObject, &T::CreateInstance, nullptr};
+        return ClassEntry{classId, &T::UpdateRegistration, &T::CreateClassObject,
+                          &T::CreateInstance, nullptr};
     }
 };
 

@@ -29,8 +29,9 @@ TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
     constexpr int kObjectsPerThread = 40;
     shell::host::Reset();
     ClassEntry table[] = {
-        {&CLSID_SimpleShlExt, &CountedCreateClassObject, &CSimpleShlExt::CreateInstance, nullptr},
-        {nullptr, nullptr, nullptr, nullptr},
+        {&CLSID_SimpleShlExt, &CSimpleShlExt::UpdateRegistration, &CountedCreateClassObject,
+         &CSimpleShlExt::CreateInstance, nullptr},
+        {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     const HINSTANCE instance = reinterpret_cast<HINSTANCE>(uintptr_t{0x7FF800000000});
     for (int round = 0; round < kRounds; ++round) {

@@ -1,5 +1,6 @@
 // The module object of the in-process server: its lock count, which keeps the DLL loaded while any
-// object or server lock lives, and its class table, which serves and caches the class objects.
+// object or server lock lives, its class table, which serves and caches the class objects, and the
+// registration of the server and its classes.
 #pragma once
 
 #include "com_platform.h"
@@ -7,6 +8,17 @@
 #include "thread_models.h"
 
 namespace tw {
+
+struct IRegistrarBase;
+
+// A substitution that a registry script may use as %name%: UTF-16 name and value.
+struct RegistrySubstitution {
+    const char16_t* name;
+    const char16_t* value;
+};
+
+// Registers (true) or unregisters (false) a class.
+using UpdateRegistrationFunction = HRESULT (*)(bool registering);
 
 // Makes one object of a class (plain without an outer unknown, aggregated with one).
 using CreateInstanceFunction = HRESULT (*)(IUnknown* outer, REFIID iid, void** result);
@@ -18,6 +30,7 @@ using CreateClassObjectFunction = HRESULT (*)(CreateInstanceFunction instanceCre
 // `clsid` is null.
 struct ClassEntry {
     const CLSID* clsid;
+    UpdateRegistrationFunction updateRegistration;
     CreateClassObjectFunction createClassObject;  // null leaves the class out of GetClassObject
     CreateInstanceFunction createInstance;
     IUnknown* classObject;  // the cached class object, holding one reference of its own
@@ -50,6 +63,20 @@ class CServerModule : public ServerModuleData {
     HRESULT CanUnloadNow() const noexcept;
     // Gives back the class table's references to the cached class objects.
     void TerminateModule() noexcept;
+
+    // Registration (registration.cpp). AddCommonSubstitutions adds "APPID" (empty) to `registrar`
+    // and returns the result of that addition. RunRegistryScript runs the registry script resource
+    // `resourceId` of the module's own file, registering or unregistering, with the substitutions
+    // in `extra` (name and value pairs ended by a null name; may be null), then "APPID", and
+    // "Module" and "Module_Raw", both the module's path with its single quotes doubled.
+    virtual HRESULT AddCommonSubstitutions(IRegistrarBase* registrar) noexcept;
+    virtual HRESULT RunRegistryScript(WORD resourceId, bool registering,
+                                      const RegistrySubstitution* extra) noexcept;
+
+    // What DllRegisterServer and DllUnregisterServer do: the Approved list entry of the shell
+    // extension, then every class of the class table, in order.
+    HRESULT RegisterServer() noexcept;
+    HRESULT UnregisterServer() noexcept;
 };
 
 // The process-wide reference through which every object of the DLL counts itself in the module.

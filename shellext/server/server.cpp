@@ -12,7 +12,7 @@ CComModule shellExtModule;
 
 ClassEntry classEntries[] = {
     CSimpleShlExt::Entry(),
-    {nullptr, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 }  // namespace tw
@@ -34,4 +34,12 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
 
 STDAPI DllCanUnloadNow() {
     return tw::shellExtModule.CanUnloadNow();
+}
+
+STDAPI DllRegisterServer() {
+    return tw::shellExtModule.RegisterServer();
+}
+
+STDAPI DllUnregisterServer() {
+    return tw::shellExtModule.UnregisterServer();
 }

@@ -2,6 +2,26 @@
 
 namespace tw::test {
 
+std::vector<MenuItem> ReadMenu(HMENU menu) {
+    std::vector<MenuItem> items;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        char text[128] = {};
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
+        info.dwTypeData = text;
+        info.cch = sizeof(text);
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) {
+            items.push_back({false, 0, "(unreadable)", nullptr, nullptr});
+            continue;
+        }
+        items.push_back({(info.fType & MFT_SEPARATOR) != 0, info.wID, text, info.hbmpUnchecked,
+                         info.hbmpChecked});
+    }
+    return items;
+}
+
 LoadedServer::LoadedServer(const std::wstring& path) : module(LoadLibraryW(path.c_str())) {
     if (module != nullptr) {
         getClassObject = reinterpret_cast<decltype(getClassObject)>(
@@ -33,6 +53,25 @@ HRESULT ShellDataObject(const std::wstring& path, IDataObject** result) {
         parent->Release();
     }
     CoTaskMemFree(item);
+    return hr;
+}
+
+HRESULT RegisteredHandlerFor(const std::wstring& path, IContextMenu** result) {
+    *result = nullptr;
+    Ref<IShellExtInit> init;
+    HRESULT hr = CoCreateInstance(kHandlerClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                  init.out());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    Ref<IDataObject> data;
+    hr = ShellDataObject(path, reinterpret_cast<IDataObject**>(data.out()));
+    if (SUCCEEDED(hr)) {
+        hr = init->Initialize(nullptr, data.get(), nullptr);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(result));
+    }
     return hr;
 }
 

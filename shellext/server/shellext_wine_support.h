@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 namespace tw::test {
 
@@ -49,6 +50,17 @@ class Ref {
     T* p_ = nullptr;
 };
 
+// One item of a real menu, read back with GetMenuItemInfoA. An item that cannot be read has the
+// text "(unreadable)".
+struct MenuItem {
+    bool separator;
+    UINT id;
+    std::string text;
+    HBITMAP picture;         // unchecked-state bitmap
+    HBITMAP checkedPicture;  // checked-state bitmap
+};
+std::vector<MenuItem> ReadMenu(HMENU menu);
+
 // The DLL loaded with LoadLibraryW, and its exports.
 class LoadedServer {
   public:
@@ -66,5 +78,10 @@ class LoadedServer {
 // The data object that the shell makes for the item at `path` (as Explorer passes it to a
 // context-menu handler): SHParseDisplayName, SHBindToParent, GetUIObjectOf(IID_IDataObject).
 HRESULT ShellDataObject(const std::wstring& path, IDataObject** result);
+
+// A handler for the item at `path` as Explorer gets one: made by the COM runtime from the class's
+// registration (CoCreateInstance, CLSCTX_INPROC_SERVER) and initialised with the shell's data
+// object. Its IContextMenu face.
+HRESULT RegisteredHandlerFor(const std::wstring& path, IContextMenu** result);
 
 }  // namespace tw::test

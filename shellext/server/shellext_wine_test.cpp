@@ -72,32 +72,6 @@ void RemoveRecords(const std::wstring& directory) {
     }
 }
 
-// One item of a real menu, read back with GetMenuItemInfoA.
-struct MenuItem {
-    bool separator;
-    UINT id;
-    std::string text;
-    HBITMAP picture;         // unchecked-state bitmap
-    HBITMAP checkedPicture;  // checked-state bitmap
-};
-
-std::vector<MenuItem> ReadMenu(HMENU menu) {
-    std::vector<MenuItem> items;
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        char text[128] = {};
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
-        info.dwTypeData = text;
-        info.cch = sizeof(text);
-        EXPECT_TRUE(GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) << i;
-        items.push_back({(info.fType & MFT_SEPARATOR) != 0, info.wID, text, info.hbmpUnchecked,
-                         info.hbmpChecked});
-    }
-    return items;
-}
-
 // The picture is ours: 16 x 16, white in the corner, orange in the emblem.
 void ExpectEmblem(HBITMAP bitmap) {
     ASSERT_NE(bitmap, nullptr);

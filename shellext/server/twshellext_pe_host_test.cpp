@@ -3,6 +3,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "menu_bitmap_form.h"
 #include "pe_checks.h"
@@ -34,6 +37,8 @@ TEST_F(TwShellExtDll, ExportsTheServerFunctionsByNameWithTheirOrdinals) {
     const std::vector<std::pair<std::string, uint32_t>> expected = {
         {"DllCanUnloadNow", 1},
         {"DllGetClassObject", 2},
+        {"DllRegisterServer", 3},
+        {"DllUnregisterServer", 4},
     };
     EXPECT_EQ(exports, expected);
 }
@@ -52,6 +57,91 @@ TEST_F(TwShellExtDll, CarriesTheFourMenuBitmapsInUsEnglish) {
         // The committed picture without its file header.
         EXPECT_TRUE(bitmap->bytes == file.substr(14)) << bitmap->name.id;
     }
+}
+
+std::string FileBytes(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// String `index` (0 to 15) of a string table block: UTF-16 texts, each after its length.
+std::string BlockString(const std::string& block, size_t index) {
+    size_t at = 0;
+    for (size_t i = 0;; ++i) {
+        if (at + 2 > block.size()) {
+            return "(past the block)";
+        }
+        const size_t length = static_cast<unsigned char>(block[at]) |
+                              static_cast<size_t>(static_cast<unsigned char>(block[at + 1])) << 8;
+        at += 2;
+        if (i == index) {
+            std::string text;
+            for (size_t c = 0; c < length && at + 2 * c + 1 < block.size(); ++c) {
+                text += block[at + 2 * c + 1] == 0 ? block[at + 2 * c] : '?';
+            }
+            return text;
+        }
+        at += 2 * length;
+    }
+}
+
+TEST_F(TwShellExtDll, CarriesEveryResourceInUsEnglishAndNoOther) {
+    std::vector<std::string> resources;
+    for (const Resource& r : image.resources) {
+        resources.push_back(r.type.ToString() + " " + r.name.ToString() + " " +
+                            std::to_string(r.language));
+    }
+    // In the directory's order (named types first): the registry script, the bitmaps (2), the
+    // string table block of string 100 (6), the version (16) and the manifest (24).
+    const std::vector<std::string> expected = {
+        "REGISTRY 101 1033", "2 202 1033", "2 203 1033", "2 204 1033",
+        "2 205 1033",        "6 7 1033",   "16 1 1033",  "24 2 1033",
+    };
+    EXPECT_EQ(resources, expected);
+}
+
+TEST_F(TwShellExtDll, RegistryScriptIsTheScriptFileByteForByte) {
+    const auto scripts = image.ResourcesOfType(std::string("REGISTRY"));
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_EQ(scripts[0]->name.id, 101u);
+    const std::string file = FileBytes(TW_PRODUCT_SCRIPT);
+    ASSERT_GT(file.size(), 100u);
+    EXPECT_TRUE(scripts[0]->bytes == file) << scripts[0]->bytes.size() << " bytes";
+}
+
+TEST_F(TwShellExtDll, StringTableHoldsSimpleExtAsString100) {
+    const auto blocks = image.ResourcesOfType(6u);
+    ASSERT_EQ(blocks.size(), 1u);
+    ASSERT_EQ(blocks[0]->name.id, 100u / 16 + 1);
+    for (size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(BlockString(blocks[0]->bytes, i), i == 100 % 16 ? "SimpleExt" : "") << i;
+    }
+}
+
+TEST_F(TwShellExtDll, CarriesItsVersionBlockAndAsInvokerManifest) {
+    const auto versions = image.ResourcesOfType(16u);
+    ASSERT_EQ(versions.size(), 1u);
+    VersionInfo info;
+    std::string error;
+    ASSERT_TRUE(ParseVersion(versions[0]->bytes, info, error)) << error;
+    EXPECT_EQ(info.fileVersion, MakeVersion(3, 0, 0, 0));
+    EXPECT_EQ(info.productVersion, MakeVersion(3, 0, 0, 0));
+    EXPECT_EQ(info.fileType, 2u);  // a DLL
+    const std::map<std::string, std::map<std::string, std::string>> strings = {
+        {"040904B0",
+         {
+             {"CompanyName", "Tarnwick"},
+             {"FileDescription", "Tarnwick File Shell Extension"},
+             {"FileVersion", "3.0.0.0"},
+             {"InternalName", "twShellExt"},
+             {"LegalCopyright", "Tarnwick"},
+             {"OriginalFilename", "twShellExt"},
+             {"ProductName", "Tarnwick File Shell Extension"},
+             {"ProductVersion", "3.0.0.0"},
+         }},
+    };
+    EXPECT_EQ(info.strings, strings);
+    EXPECT_TRUE(HasAsInvokerManifest(image, 2));
 }
 
 }  // namespace

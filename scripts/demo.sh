@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# make demo: shows the product working under Wine, in a throwaway prefix, after `make dist`:
+# twShellExt_64.dll registered from dist/ with regsvr32, its registry entries, the context-menu
+# entries a file and a folder get through COM activation from the registry (as Explorer gets them),
+# "Backup this file" picked with a recording twHelper.exe, twVss_64.exe -c C:\, and the uninstall
+# helper unregistering the DLL. The file's menu is rendered under Xvfb to build/demo/context-menu.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+if [ -z "${TW_DEMO_UNDER_XVFB:-}" ]; then
+    scripts/deps.sh xvfb xauth imagemagick fonts-wine
+    for f in dist/twShellExt_64.dll dist/twVss_64.exe; do
+        [ -f "$f" ] || { echo "make demo: $f is missing; run make dist first" >&2; exit 1; }
+    done
+    # The Explorer stand-in, the recording helper and the 64-bit build of the uninstall helper.
+    cmake --preset win64 >/dev/null
+    cmake --build --preset win64 -j "$(nproc)" \
+        --target twshellext_demo twhelper_recorder TwUninstall_64test >/dev/null
+    # Everything else runs with a virtual display, which the on-screen menu needs.
+    exec env TW_DEMO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+work=$(mktemp -d /tmp/tarnwick-demo.XXXXXX)
+prefix=$work/prefix
+cleanup() {
+    scripts/wine-prefix.sh stop "$prefix" >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_() { wine "$@" 2>&1 | tr -d '\r'; }
+say() { printf '\n== %s\n' "$*"; }
+
+clsid='{9F264B80-12D4-4C4C-9158-7A1A1803FB58}'
+class_key="HKCR\\CLSID\\$clsid"
+file_key='HKCR\*\shellex\ContextMenuHandlers\TarnwickShellExtension'
+folder_key='HKCR\Directory\shellex\ContextMenuHandlers\TarnwickShellExtension'
+approved_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
+# Prints a key (reg query ARGS) or says that it is not there.
+query() {
+    local out
+    if out=$(wine reg query "$@" 2>/dev/null | tr -d '\r'); then
+        printf '%s\n' "$out" | sed '/^$/d'
+    else
+        echo "$1${3:+ value $3}: not there"
+    fi
+}
+show_entries() {
+    query "$class_key" /s
+    query "$file_key" /s
+    query "$folder_key" /s
+    query "$approved_key" /v "$clsid"
+}
+
+say "A throwaway Wine prefix: $prefix"
+scripts/wine-prefix.sh start "$prefix" >/dev/null
+
+app_unix="$prefix/drive_c/Program Files/Tarnwick Client's App"
+app='C:\Program Files\Tarnwick Client'"'"'s App'
+mkdir -p "$app_unix" "$prefix/drive_c/Data/Holiday photos"
+cp dist/twShellExt_64.dll "$app_unix/"
+cp build/win64/bin/twHelper.exe "$app_unix/twHelper.exe"  # records what it is started with
+cp build/win64/bin/TwUninstall_64test.exe "$app_unix/TwUninstall.exe"
+cp build/win64/bin/twshellext_demo.exe "$work/"
+printf 'Q3 figures\r\n' >"$prefix/drive_c/Data/Quarterly report.txt"
+file='C:\Data\Quarterly report.txt'
+folder='C:\Data\Holiday photos'
+echo "Installed into $app: twShellExt_64.dll (from dist/), twHelper.exe, TwUninstall.exe"
+
+say "regsvr32 /s \"$app\\twShellExt_64.dll\""
+code=0
+wine regsvr32 /s "$app\\twShellExt_64.dll" >/dev/null 2>&1 || code=$?
+echo "regsvr32 exit code: $code"
+[ "$code" -eq 0 ] || { echo "make demo: registration failed" >&2; exit 1; }
+
+say "What registration wrote"
+show_entries
+
+say "The context-menu entries, from a handler the COM runtime made through the registration"
+wine_ "$work/twshellext_demo.exe" entries "$file" "$folder"
+
+say "Picking \"Backup this file\" for $file"
+wine_ "$work/twshellext_demo.exe" pick "$file" "Backup this file"
+record=
+for _ in $(seq 1 300); do
+    record=$(find "$app_unix" -name 'twHelper-*.record' | head -n 1)
+    [ -n "$record" ] && break
+    sleep 0.1
+done
+[ -n "$record" ] || { echo "make demo: twHelper.exe was not started" >&2; exit 1; }
+echo "twHelper.exe was started in: $(head -n 1 "$record")"
+echo "with the command line:       $(tail -n +2 "$record")"
+
+say "The file's menu on screen (build/demo/context-menu.png)"
+mkdir -p build/demo
+wine "$work/twshellext_demo.exe" show "$file" 'C:\' >/dev/null 2>&1 &
+shower=$!
+for _ in $(seq 1 600); do
+    [ -f "$prefix/drive_c/menu.rect" ] && break
+    sleep 0.1
+done
+if [ -f "$prefix/drive_c/menu.rect" ]; then
+    read -r left top width height <"$prefix/drive_c/menu.rect"
+    sleep 0.5  # let the menu finish drawing
+    import -window root "$work/screen.png"
+    touch "$prefix/drive_c/captured"
+    # The menu alone, on a strip of desktop colour.
+    convert "$work/screen.png" -crop "${width}x${height}+${left}+${top}" +repage \
+        -bordercolor '#3A6EA5' -border 12 -strip "$root/build/demo/context-menu.png"
+    echo "saved build/demo/context-menu.png (${width} x ${height} pixels of menu)"
+else
+    echo "the menu did not appear; no picture"
+fi
+wait "$shower" || true
+
+say "twVss_64.exe -c C:\\ (Wine's VSS service is a stub without backup components)"
+wine_ "$root/dist/twVss_64.exe" -c 'C:\'
+
+say "The uninstall helper: $app\\TwUninstall.exe"
+code=0
+wine "$app\\TwUninstall.exe" >/dev/null 2>&1 || code=$?
+echo "TwUninstall.exe exit code: $code"
+# regsvr32 runs on its own after the helper has ended.
+for _ in $(seq 1 600); do
+    wine reg query "$class_key" >/dev/null 2>&1 || break
+    sleep 0.1
+done
+sleep 1
+
+say "What is left"
+show_entries

@@ -1,0 +1,449 @@
+// DllRegisterServer and DllUnregisterServer on the host stand-ins: an in-memory registry that
+// starts like a fresh installation (the Approved list key exists, empty), the module file holding
+// the product's script file as its resource 101, and failures of every step.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "exports.h"
+#include "reg_object.h"
+#include "registration.h"
+#include "registration_platform_host.h"
+#include "script_cases.h"
+#include "shell_platform_host.h"
+#include "simple_shl_ext.h"
+
+namespace tw {
+namespace {
+
+using test::NormalizeSections;
+
+const char* const kApprovedPath =
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const char* const kModuleFile = "C:\\Client's Data\\Tarnwick App\\twShellExt_64.dll";
+const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(uintptr_t{0x7FF800000000});
+
+// The whole script, byte for byte: CR LF after every line, four spaces a level except the TAB
+// before "NoRemove Directory", no terminating zero.
+const char kScriptBytes[] =
+    "HKCR\r\n"
+    "{\r\n"
+    "    NoRemove CLSID\r\n"
+    "    {\r\n"
+    "        ForceRemove {9F264B80-12D4-4C4C-9158-7A1A1803FB58} = s 'TarnwickShellExtension "
+    "Class'\r\n"
+    "        {\r\n"
+    "            InprocServer32 = s '%MODULE%'\r\n"
+    "            {\r\n"
+    "                val ThreadingModel = s 'Apartment'\r\n"
+    "            }\r\n"
+    "        }\r\n"
+    "    }\r\n"
+    "    NoRemove *\r\n"
+    "    {\r\n"
+    "        NoRemove shellex\r\n"
+    "        {\r\n"
+    "            NoRemove ContextMenuHandlers\r\n"
+    "            {\r\n"
+    "                ForceRemove TarnwickShellExtension = s "
+    "'{9F264B80-12D4-4C4C-9158-7A1A1803FB58}'\r\n"
+    "            }\r\n"
+    "        }\r\n"
+    "    }\r\n"
+    "\tNoRemove Directory\r\n"
+    "    {\r\n"
+    "        NoRemove shellex\r\n"
+    "        {\r\n"
+    "            NoRemove ContextMenuHandlers\r\n"
+    "            {\r\n"
+    "                ForceRemove TarnwickShellExtension = s "
+    "'{9F264B80-12D4-4C4C-9158-7A1A1803FB58}'\r\n"
+    "            }\r\n"
+    "        }\r\n"
+    "    }\r\n"
+    "}\r\n";
+
+const char* const kRegistered = R"(
+[HKEY_CLASSES_ROOT\*]
+[HKEY_CLASSES_ROOT\*\shellex]
+[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
+[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers\TarnwickShellExtension]
+@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
+[HKEY_CLASSES_ROOT\CLSID]
+[HKEY_CLASSES_ROOT\CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}]
+@="TarnwickShellExtension Class"
+[HKEY_CLASSES_ROOT\CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}\InprocServer32]
+@="C:\\Client's Data\\Tarnwick App\\twShellExt_64.dll"
+"ThreadingModel"="Apartment"
+[HKEY_CLASSES_ROOT\Directory]
+[HKEY_CLASSES_ROOT\Directory\shellex]
+[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
+[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers\TarnwickShellExtension]
+@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
+)";
+
+// What unregistration leaves: the keys marked NoRemove.
+const char* const kUnregistered = R"(
+[HKEY_CLASSES_ROOT\*]
+[HKEY_CLASSES_ROOT\*\shellex]
+[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
+[HKEY_CLASSES_ROOT\CLSID]
+[HKEY_CLASSES_ROOT\Directory]
+[HKEY_CLASSES_ROOT\Directory\shellex]
+[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
+)";
+
+std::string ScriptFile() {
+    std::ifstream file(TW_PRODUCT_SCRIPT, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+InMemoryRegistry& Registry() {
+    return registration::host::Registry();
+}
+
+// The keys under HKEY_CLASSES_ROOT as .reg sections.
+std::string ClassesRoot() {
+    RegistrySnapshot classes;
+    for (const RegistryKeyDump& key : Registry().Snapshot()) {
+        if (key.path.rfind("HKEY_CLASSES_ROOT\\", 0) == 0) {
+            classes.push_back(key);
+        }
+    }
+    return test::RegistrySections(classes, CodePageText::Western());
+}
+
+// The values of the Approved list key; "absent" when the key does not exist.
+std::string ApprovedList() {
+    for (const RegistryKeyDump& key : Registry().Snapshot()) {
+        if (key.path == kApprovedPath) {
+            std::ostringstream out;
+            for (const RegistryValue& value : key.values) {
+                out << value.name << " type " << value.type << " size " << value.data.size() << " ["
+                    << value.data << "]\n";
+            }
+            return out.str();
+        }
+    }
+    return "absent";
+}
+
+const std::string kApproved =
+    std::string("{9F264B80-12D4-4C4C-9158-7A1A1803FB58} type 1 size 25 [") +
+    std::string("Tarnwick Shell Extension\0", 25) + "]\n";
+
+// The data of the default value of the class's InprocServer32 key.
+std::string InprocServerPath() {
+    for (const RegistryKeyDump& key : Registry().Snapshot()) {
+        if (key.path ==
+                "HKEY_CLASSES_ROOT\\CLSID\\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
+                "\\InprocServer32" &&
+            !key.values.empty() && key.values[0].name.empty()) {
+            return key.values[0].data;
+        }
+    }
+    return "(none)";
+}
+
+// The stand-ins as a fresh installation has them, with the DLL at kModuleFile holding the script.
+void FreshPlatform() {
+    registration::host::Reset();
+    registration::host::SetModuleFileName(kModuleFile);
+    registration::host::SetResource(101, "REGISTRY", ScriptFile());
+}
+
+class Registration : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        shell::host::Reset();
+        FreshPlatform();
+        ASSERT_TRUE(DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr));
+    }
+    void TearDown() override {
+        EXPECT_TRUE(DllMain(kInstance, DLL_PROCESS_DETACH, nullptr));
+        EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+        EXPECT_EQ(registration::host::ModulesHeld(), 0);
+        registration::host::Reset();
+    }
+};
+
+TEST(RegistryScriptFile, HoldsExactlyTheScriptBytes) {
+    EXPECT_EQ(ScriptFile(), std::string(kScriptBytes, sizeof(kScriptBytes) - 1));
+}
+
+TEST_F(Registration, WritesTheApprovedValueAndTheScriptsEntriesAndRemovesThem) {
+    ASSERT_EQ(ApprovedList(), "");
+    EXPECT_EQ(DllRegisterServer(), S_OK);
+    EXPECT_EQ(ApprovedList(), kApproved);
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kRegistered));
+    // The script came from the module's own file, named by its unescaped path.
+    EXPECT_EQ(registration::host::LoadedPaths(), std::vector<std::string>{kModuleFile});
+
+    // Registering again leaves one set of entries.
+    EXPECT_EQ(DllRegisterServer(), S_OK);
+    EXPECT_EQ(ApprovedList(), kApproved);
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kRegistered));
+
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(ApprovedList(), "");
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+    // Unregistering what is not registered succeeds.
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(ApprovedList(), "");
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+}
+
+TEST_F(Registration, TheRegistryReceivesTheModulePathAsTheModuleNamesIt) {
+    const std::string longest = "C:\\" + std::string(248, 'd') + "\\x'y.dll";  // 259 characters
+    ASSERT_EQ(longest.size(), 259u);
+    const std::string paths[] = {
+        "C:\\It's ''doubled''\\'\\twShellExt_64.dll",
+        "C:\\100%% %MODULE% {\\} = s\\twShellExt_64.dll",
+        "C:\\Donn\xE9"
+        "es\\tw.dll",  // é in the ANSI code page
+        longest,
+    };
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        registration::host::SetModuleFileName(path);
+        EXPECT_EQ(DllRegisterServer(), S_OK);
+        EXPECT_EQ(InprocServerPath(), path + '\0');
+    }
+}
+
+TEST(EscapedModulePath, DoublesSingleQuotesUpToItsBound) {
+    EXPECT_EQ(EscapeModulePath(u"C:\\a'b''c\\d.dll"), u"C:\\a''b''''c\\d.dll");
+    EXPECT_EQ(EscapeModulePath(std::u16string(260, u'\'')), std::u16string(kMaxEscapedPath, u'\''));
+    EXPECT_EQ(EscapeModulePath(std::u16string(600, u'p')), std::u16string(kMaxEscapedPath, u'p'));
+}
+
+// Registering stops with E_ACCESSDENIED before anything else is written when the Approved value
+// cannot be written; unregistering removes the class entries whatever happens to that value.
+TEST_F(Registration, WhenTheApprovedListCannotBeWritten) {
+    struct Case {
+        const char* name;
+        void (*arrange)();
+        HRESULT registering;
+    };
+    const Case cases[] = {
+        {"key absent",
+         [] {
+             RegKey parent = 0;
+             ASSERT_EQ(registration::PlatformRegistry().Open(
+                           RootKey(RegistryRoot::LocalMachine),
+                           "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions",
+                           KEY_READ | KEY_WRITE, &parent),
+                       ERROR_SUCCESS);
+             ASSERT_EQ(Registry().DeleteKey(parent, "Approved"), ERROR_SUCCESS);
+             Registry().Close(parent);
+         },
+         E_ACCESSDENIED},
+        {"key read-only", [] { ASSERT_TRUE(Registry().DenyWrite(kApprovedPath)); }, E_ACCESSDENIED},
+        {"value cannot be set",
+         [] {
+             Registry().FailOn(InMemoryRegistry::Operation::SetValue, kApprovedPath,
+                               ERROR_NOT_ENOUGH_MEMORY);
+         },
+         E_ACCESSDENIED},
+        {"value cannot be deleted",
+         [] {
+             Registry().FailOn(InMemoryRegistry::Operation::DeleteValue, kApprovedPath,
+                               ERROR_ACCESS_DENIED);
+         },
+         S_OK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshPlatform();
+        c.arrange();
+        const std::string approvedBefore = ApprovedList();
+        EXPECT_EQ(DllRegisterServer(), c.registering);
+        if (FAILED(c.registering)) {
+            EXPECT_EQ(ApprovedList(), approvedBefore);
+            EXPECT_EQ(ClassesRoot(), "");
+            EXPECT_TRUE(registration::host::LoadedPaths().empty());
+        }
+        EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+
+        FreshPlatform();
+        ASSERT_EQ(DllRegisterServer(), S_OK);
+        c.arrange();
+        EXPECT_EQ(DllUnregisterServer(), S_OK);
+        EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+        EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+    }
+}
+
+TEST_F(Registration, UnregisteringWithOnlyTheApprovedValueMissingRemovesTheRest) {
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    RegKey approved = 0;
+    ASSERT_EQ(registration::PlatformRegistry().Open(RootKey(RegistryRoot::LocalMachine),
+                                                    kApprovedKey, KEY_SET_VALUE, &approved),
+              ERROR_SUCCESS);
+    ASSERT_EQ(Registry().DeleteValue(approved, kApprovedValueName), ERROR_SUCCESS);
+    Registry().Close(approved);
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(ApprovedList(), "");
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+}
+
+TEST_F(Registration, LeavesTheApprovedListAloneOutsideWindowsNt) {
+    registration::host::SetVersion(0xC0000A04);  // bit 31 set
+    Registry().DenyWrite(kApprovedPath);         // any write there would fail
+    EXPECT_EQ(DllRegisterServer(), S_OK);
+    EXPECT_EQ(ApprovedList(), "");
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kRegistered));
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+}
+
+// A text service that fails one conversion, of the text given.
+class FailingText final : public TextServices {
+  public:
+    FailingText(const char16_t* failingToNarrow, bool failToUtf16)
+        : failingToNarrow_(failingToNarrow), failToUtf16_(failToUtf16) {}
+    const char* NextChar(const char* p) const override { return base().NextChar(p); }
+    bool IsLeadByte(unsigned char byte) const override { return base().IsLeadByte(byte); }
+    bool EqualNoCase(const char* a, const char* b) const override {
+        return base().EqualNoCase(a, b);
+    }
+    bool ToUtf16(const std::string& narrow, std::u16string* wide) const override {
+        return !failToUtf16_ && base().ToUtf16(narrow, wide);
+    }
+    bool FromUtf16(const std::u16string& wide, std::string* narrow) const override {
+        return (failingToNarrow_ == nullptr || wide != failingToNarrow_) &&
+               base().FromUtf16(wide, narrow);
+    }
+    HRESULT ParseUI4(const std::u16string& text, uint32_t* value) const override {
+        return base().ParseUI4(text, value);
+    }
+
+  private:
+    static const TextServices& base() { return CodePageText::Western(); }
+    const char16_t* failingToNarrow_;
+    bool failToUtf16_;
+};
+
+// Failures between the Approved value and the script: registering has written the Approved value
+// and no class entries; unregistering has deleted the Approved value and left the class entries.
+TEST_F(Registration, FailuresBeforeTheScriptRuns) {
+    const std::string tooLong = "C:\\" + std::string(300, 'p') + ".dll";
+    const FailingText pathToUtf16(nullptr, true);
+    const FailingText appId(u"APPID", false);
+    const FailingText module(u"Module", false);
+    const FailingText moduleRaw(u"Module_Raw", false);
+    const FailingText type(u"REGISTRY", false);
+    struct Case {
+        const char* name;
+        std::string moduleFile;    // empty: the module's file name cannot be had
+        DWORD moduleFileError;     // the last error then
+        const TextServices* text;  // null: the code page's own
+        bool scriptPresent;
+        HRESULT result;
+    };
+    const Case cases[] = {
+        {"module file name fails", "", ERROR_MOD_NOT_FOUND, nullptr, true,
+         HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)},
+        // Reported as a failure even when the platform gives no reason.
+        {"module file name fails without a reason", "", ERROR_SUCCESS, nullptr, true, E_FAIL},
+        {"path of 260 characters", "C:\\" + std::string(253, 'p') + ".dll", 0, nullptr, true,
+         MakeHresult(0x8007007Au)},
+        {"path of 305 characters", tooLong, 0, nullptr, true, MakeHresult(0x8007007Au)},
+        {"path not converted", kModuleFile, 0, &pathToUtf16, true, E_OUTOFMEMORY},
+        {"APPID not added", kModuleFile, 0, &appId, true, E_OUTOFMEMORY},
+        {"Module not added", kModuleFile, 0, &module, true, E_OUTOFMEMORY},
+        {"Module_Raw not added", kModuleFile, 0, &moduleRaw, true, E_OUTOFMEMORY},
+        {"type name not converted", kModuleFile, 0, &type, true, E_OUTOFMEMORY},
+        {"no script resource", kModuleFile, 0, nullptr, false,
+         HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto breakPlatform = [&c] {
+            if (c.moduleFile.empty()) {
+                registration::host::FailModuleFileName(c.moduleFileError);
+            } else {
+                registration::host::SetModuleFileName(c.moduleFile);
+            }
+            registration::host::SetText(c.text);
+            if (!c.scriptPresent) {
+                registration::host::SetResource(101, "OTHER", ScriptFile());
+            }
+        };
+        const auto restorePlatform = [] {
+            registration::host::SetModuleFileName(kModuleFile);
+            registration::host::SetText(nullptr);
+            registration::host::SetResource(101, "REGISTRY", ScriptFile());
+        };
+        const std::string classesBefore = ClassesRoot();
+        breakPlatform();
+        EXPECT_EQ(DllRegisterServer(), c.result);
+        EXPECT_EQ(ApprovedList(), kApproved);
+        EXPECT_EQ(ClassesRoot(), classesBefore);
+
+        restorePlatform();
+        ASSERT_EQ(DllRegisterServer(), S_OK);
+        breakPlatform();
+        EXPECT_EQ(DllUnregisterServer(), c.result);
+        EXPECT_EQ(ApprovedList(), "");
+        EXPECT_EQ(ClassesRoot(), NormalizeSections(kRegistered));
+        restorePlatform();
+        ASSERT_EQ(DllUnregisterServer(), S_OK);
+        EXPECT_EQ(Registry().OpenHandleCount(), 0u);
+        EXPECT_EQ(registration::host::ModulesHeld(), 0);
+    }
+}
+
+// A registry failure in the middle of the script: registering keeps the Approved value and rolls
+// the script's entries back to the keys marked NoRemove; unregistering has removed the Approved
+// value and the entries before the failure.
+TEST_F(Registration, RegistryFailureInTheMiddleOfTheScript) {
+    const HRESULT failure = HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY);
+    Registry().FailOn(InMemoryRegistry::Operation::Create,
+                      "HKEY_CLASSES_ROOT\\Directory\\shellex\\ContextMenuHandlers\\"
+                      "TarnwickShellExtension",
+                      ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(DllRegisterServer(), failure);
+    EXPECT_EQ(ApprovedList(), kApproved);
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+
+    FreshPlatform();
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    Registry().FailOn(InMemoryRegistry::Operation::DeleteKey,
+                      "HKEY_CLASSES_ROOT\\*\\shellex\\ContextMenuHandlers\\TarnwickShellExtension",
+                      ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(DllUnregisterServer(), failure);
+    EXPECT_EQ(ApprovedList(), "");
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(R"(
+[HKEY_CLASSES_ROOT\*]
+[HKEY_CLASSES_ROOT\*\shellex]
+[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
+[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers\TarnwickShellExtension]
+@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
+[HKEY_CLASSES_ROOT\CLSID]
+[HKEY_CLASSES_ROOT\Directory]
+[HKEY_CLASSES_ROOT\Directory\shellex]
+[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
+[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers\TarnwickShellExtension]
+@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
+)"));
+}
+
+// Extra substitutions are added first, so a name they share with the module's own wins; one that
+// cannot be added is passed over.
+TEST_F(Registration, ExtraSubstitutionsComeBeforeTheModulesOwn) {
+    const RegistrySubstitution extra[] = {
+        {u"Ignored", nullptr},
+        {u"MODULE", u"D:\\Other ''Server''.dll"},
+        {nullptr, u"not read"},
+    };
+    EXPECT_EQ(shellExtModule.RunRegistryScript(kRegistryScriptId, true, extra), S_OK);
+    EXPECT_EQ(InprocServerPath(), std::string("D:\\Other 'Server'.dll") + '\0');
+    EXPECT_EQ(shellExtModule.RunRegistryScript(kRegistryScriptId, false, nullptr), S_OK);
+    EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+}
+
+}  // namespace
+}  // namespace tw
