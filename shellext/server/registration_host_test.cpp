@@ -3,13 +3,12 @@
 // the product's script file as its resource 101, and failures of every step.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "exports.h"
 #include "reg_object.h"
 #include "registration.h"
+#include "product_script.h"
 #include "registration_platform_host.h"
 #include "script_cases.h"
 #include "shell_platform_host.h"
@@ -18,7 +17,10 @@
 namespace tw {
 namespace {
 
+using test::kProductScriptUnregistered;
 using test::NormalizeSections;
+using test::ProductScript;
+using test::ProductScriptRegistered;
 
 const char* const kApprovedPath =
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
@@ -65,40 +67,9 @@ const char kScriptBytes[] =
     "    }\r\n"
     "}\r\n";
 
-const char* const kRegistered = R"(
-[HKEY_CLASSES_ROOT\*]
-[HKEY_CLASSES_ROOT\*\shellex]
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers\TarnwickShellExtension]
-@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
-[HKEY_CLASSES_ROOT\CLSID]
-[HKEY_CLASSES_ROOT\CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}]
-@="TarnwickShellExtension Class"
-[HKEY_CLASSES_ROOT\CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}\InprocServer32]
-@="C:\\Client's Data\\Tarnwick App\\twShellExt_64.dll"
-"ThreadingModel"="Apartment"
-[HKEY_CLASSES_ROOT\Directory]
-[HKEY_CLASSES_ROOT\Directory\shellex]
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers\TarnwickShellExtension]
-@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
-)";
-
-// What unregistration leaves: the keys marked NoRemove.
-const char* const kUnregistered = R"(
-[HKEY_CLASSES_ROOT\*]
-[HKEY_CLASSES_ROOT\*\shellex]
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
-[HKEY_CLASSES_ROOT\CLSID]
-[HKEY_CLASSES_ROOT\Directory]
-[HKEY_CLASSES_ROOT\Directory\shellex]
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
-)";
-
-std::string ScriptFile() {
-    std::ifstream file(TW_PRODUCT_SCRIPT, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+const std::string kRegistered =
+    ProductScriptRegistered("C:\\\\Client's Data\\\\Tarnwick App\\\\twShellExt_64.dll");
+const char* const kUnregistered = kProductScriptUnregistered;
 
 InMemoryRegistry& Registry() {
     return registration::host::Registry();
@@ -151,7 +122,7 @@ std::string InprocServerPath() {
 void FreshPlatform() {
     registration::host::Reset();
     registration::host::SetModuleFileName(kModuleFile);
-    registration::host::SetResource(101, "REGISTRY", ScriptFile());
+    registration::host::SetResource(101, "REGISTRY", ProductScript());
 }
 
 class Registration : public ::testing::Test {
@@ -170,7 +141,7 @@ class Registration : public ::testing::Test {
 };
 
 TEST(RegistryScriptFile, HoldsExactlyTheScriptBytes) {
-    EXPECT_EQ(ScriptFile(), std::string(kScriptBytes, sizeof(kScriptBytes) - 1));
+    EXPECT_EQ(ProductScript(), std::string(kScriptBytes, sizeof(kScriptBytes) - 1));
 }
 
 TEST_F(Registration, WritesTheApprovedValueAndTheScriptsEntriesAndRemovesThem) {
@@ -369,13 +340,13 @@ TEST_F(Registration, FailuresBeforeTheScriptRuns) {
             }
             registration::host::SetText(c.text);
             if (!c.scriptPresent) {
-                registration::host::SetResource(101, "OTHER", ScriptFile());
+                registration::host::SetResource(101, "OTHER", ProductScript());
             }
         };
         const auto restorePlatform = [] {
             registration::host::SetModuleFileName(kModuleFile);
             registration::host::SetText(nullptr);
-            registration::host::SetResource(101, "REGISTRY", ScriptFile());
+            registration::host::SetResource(101, "REGISTRY", ProductScript());
         };
         const std::string classesBefore = ClassesRoot();
         breakPlatform();

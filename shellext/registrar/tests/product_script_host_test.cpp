@@ -2,10 +2,8 @@
 // it: "APPID" empty, "Module" and "Module_Raw" the module path with its quotes doubled.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "memory_registry.h"
+#include "product_script.h"
 #include "reg_object.h"
 #include "script_cases.h"
 
@@ -14,42 +12,9 @@ namespace {
 
 const CodePageText& kText = CodePageText::Western();
 
-const char* const kRegistered = R"(
-[HKEY_CLASSES_ROOT\*]
-[HKEY_CLASSES_ROOT\*\shellex]
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers\TarnwickShellExtension]
-@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
-[HKEY_CLASSES_ROOT\CLSID]
-[HKEY_CLASSES_ROOT\CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}]
-@="TarnwickShellExtension Class"
-[HKEY_CLASSES_ROOT\CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}\InprocServer32]
-@="C:\\Users\\Client's Data\\twShellExt_64.dll"
-"ThreadingModel"="Apartment"
-[HKEY_CLASSES_ROOT\Directory]
-[HKEY_CLASSES_ROOT\Directory\shellex]
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers\TarnwickShellExtension]
-@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
-)";
-
-// The keys marked NoRemove, which unregistration leaves.
-const char* const kUnregistered = R"(
-[HKEY_CLASSES_ROOT\*]
-[HKEY_CLASSES_ROOT\*\shellex]
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
-[HKEY_CLASSES_ROOT\CLSID]
-[HKEY_CLASSES_ROOT\Directory]
-[HKEY_CLASSES_ROOT\Directory\shellex]
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
-)";
-
-std::string ProductScript() {
-    std::ifstream file(TW_PRODUCT_SCRIPT, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
+const std::string kRegistered =
+    ProductScriptRegistered("C:\\\\Users\\\\Client's Data\\\\twShellExt_64.dll");
+const char* const kUnregistered = kProductScriptUnregistered;
 
 HRESULT RunProduct(Registry& registry, bool registering,
                    const std::string& script = ProductScript()) {
