@@ -119,11 +119,8 @@ TEST_F(TwShellExtDll, StringTableHoldsSimpleExtAsString100) {
 }
 
 TEST_F(TwShellExtDll, CarriesItsVersionBlockAndAsInvokerManifest) {
-    const auto versions = image.ResourcesOfType(16u);
-    ASSERT_EQ(versions.size(), 1u);
     VersionInfo info;
-    std::string error;
-    ASSERT_TRUE(ParseVersion(versions[0]->bytes, info, error)) << error;
+    ASSERT_TRUE(ReadsVersionBlock(image, info));
     EXPECT_EQ(info.fileVersion, MakeVersion(3, 0, 0, 0));
     EXPECT_EQ(info.productVersion, MakeVersion(3, 0, 0, 0));
     EXPECT_EQ(info.fileType, 2u);  // a DLL

@@ -34,4 +34,16 @@ namespace tw::pe {
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult ReadsVersionBlock(const Image& image, VersionInfo& info) {
+    const auto versions = image.ResourcesOfType(16u);
+    if (versions.size() != 1) {
+        return ::testing::AssertionFailure() << versions.size() << " version resources";
+    }
+    std::string error;
+    if (!ParseVersion(versions[0]->bytes, info, error)) {
+        return ::testing::AssertionFailure() << error;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 }  // namespace tw::pe

@@ -15,4 +15,7 @@ namespace tw::pe {
 // its caller (asInvoker, uiAccess false).
 ::testing::AssertionResult HasAsInvokerManifest(const Image& image, uint32_t resourceId);
 
+// The binary has exactly one version resource, which parses into `info`.
+::testing::AssertionResult ReadsVersionBlock(const Image& image, VersionInfo& info);
+
 }  // namespace tw::pe
