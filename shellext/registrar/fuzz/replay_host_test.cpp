@@ -8,6 +8,7 @@
 
 #include "corpus.h"
 #include "fuzz_targets.h"
+#include "product_script.h"
 #include "script_cases.h"
 
 namespace tw::test {
@@ -47,7 +48,7 @@ TEST(FuzzReplay, ScriptTargetTakesTheSeedsAndRegressions) {
         EXPECT_EQ(Replay(fuzz::FuzzRegFile, header + c.before), 0);
         EXPECT_EQ(Replay(fuzz::FuzzRegFile, header + c.after), 0);
     }
-    EXPECT_EQ(Replay(fuzz::FuzzScriptText, ReadFile(TW_PRODUCT_SCRIPT)), 0);
+    EXPECT_EQ(Replay(fuzz::FuzzScriptText, ProductScript()), 0);
     ReplayFolder(fuzz::FuzzScriptText, TW_FUZZ_REGRESSIONS "/script");
     ReplayFolder(fuzz::FuzzRegFile, TW_FUZZ_REGRESSIONS "/regfile");
 }
