@@ -11,6 +11,16 @@ constexpr char16_t kWestern80[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// Best-fit replacements of code page 1252 for U+0100-U+017F (Latin Extended-A), as measured under
+// Wine: mostly the letter without its mark; '?' where there is none. (The code page's own
+// characters of the range, such as U+0152, are found before this table is looked at.)
+constexpr char kWesternBestFit100[] =
+    "AaAaAaCcCcCcCcDd\xD0"
+    "dEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi??JjKk?LlLlLl??LlNnNnNn???OoOoOo\x8C\x9C"
+    "RrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYy\x9F"
+    "ZzZz\x8E\x9E?";
+static_assert(sizeof(kWesternBestFit100) == 0x80 + 1, "one replacement per character");
+
 // Double-byte characters of code page 932 that the stand-in knows: runs of consecutive pairs
 // that map to consecutive UTF-16 units.
 struct PairRun {
@@ -45,24 +55,6 @@ constexpr char16_t kHalfWidthKatakana = 0xFF61;  // bytes 0xA1-0xDF
 
 bool IsSpace(char16_t c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0 || c == 0x3000;
-}
-
-void AppendUtf8(char32_t c, std::string* out) {
-    if (c < 0x80) {
-        out->push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
 }
 
 // Rounds the decimal number digits x 10^exponent half to even; false when it exceeds 32 bits.
@@ -195,6 +187,13 @@ bool CodePageText::FromUtf16(const std::u16string& wide, std::string* narrow) co
                 if (kWestern80[i] == c) {
                     encoded = static_cast<uint16_t>(0x80 + i);
                 }
+            }
+            // What the platform puts for characters the code page lacks: a look-alike where it
+            // has one (best fit), otherwise '?'.
+            if (encoded == '?' && c >= 0x100 && c <= 0x17F) {
+                encoded = static_cast<unsigned char>(kWesternBestFit100[c - 0x100]);
+            } else if (encoded == '?' && c >= 0xFF01 && c <= 0xFF5E) {
+                encoded = static_cast<uint16_t>(c - 0xFEE0);  // full-width ASCII
             }
         } else if (c >= kHalfWidthKatakana && c <= kHalfWidthKatakana + (0xDF - 0xA1)) {
             encoded = static_cast<uint16_t>(0xA1 + (c - kHalfWidthKatakana));
@@ -362,66 +361,6 @@ HRESULT CodePageText::ParseUI4(const std::u16string& text, uint32_t* value) cons
     }
     *value = result;
     return S_OK;
-}
-
-bool Utf8ToUtf16(const std::string& utf8, std::u16string* utf16) {
-    utf16->clear();
-    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
-    const size_t n = utf8.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char lead = s[i];
-        char32_t c;
-        size_t extra;
-        if (lead < 0x80) {
-            c = lead;
-            extra = 0;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            c = lead & 0x1F;
-            extra = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            c = lead & 0x0F;
-            extra = 2;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            c = lead & 0x07;
-            extra = 3;
-        } else {
-            return false;
-        }
-        for (size_t k = 1; k <= extra; ++k) {
-            if (i + k >= n || (s[i + k] & 0xC0) != 0x80) {
-                return false;
-            }
-            c = (c << 6) | (s[i + k] & 0x3F);
-        }
-        static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (c < kSmallest[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            return false;
-        }
-        if (c >= 0x10000) {
-            utf16->push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            utf16->push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            utf16->push_back(static_cast<char16_t>(c));
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-std::string Utf16ToUtf8(const std::u16string& utf16) {
-    std::string out;
-    for (size_t i = 0; i < utf16.size(); ++i) {
-        char32_t c = utf16[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-            utf16[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        AppendUtf8(c, &out);
-    }
-    return out;
 }
 
 }  // namespace tw

@@ -8,7 +8,9 @@
 // - Conversion: 1252 completely (the five unassigned bytes map to U+0081 and so on). 932: ASCII,
 //   the half-width katakana, and a table of double-byte characters (full-width Latin letters and
 //   digits, hiragana, katakana, Greek, Cyrillic and a few symbols and ideographs); other bytes and
-//   pairs become U+30FB. UTF-16 characters the code page lacks become '?'.
+//   pairs become U+30FB. UTF-16 characters the code page lacks become '?', except that 1252 puts
+//   the platform's best fit for Latin Extended-A letters (U+0100 becomes 'A') and for full-width
+//   ASCII (U+FF21 becomes 'A').
 // - Comparison without regard to case: both texts in UTF-16, with the letters of that repertoire
 //   (ASCII, Latin-1, the 1252 extras, Greek, Cyrillic, full-width Latin) folded to lower case. The
 //   in-memory registry compares key and value names the same way.
@@ -25,6 +27,7 @@
 #include <string>
 
 #include "text_services.h"
+#include "utf16.h"
 
 namespace tw {
 
@@ -59,10 +62,5 @@ class CodePageText final : public TextServices {
 
 // Lower-case form of a UTF-16 unit, for the letters CodePageText knows; others are unchanged.
 char16_t FoldLetter(char16_t c);
-
-// UTF-8 and UTF-16 conversions for the tools and tests (UTF-8 command lines and .reg files).
-// Utf8ToUtf16 fails on malformed UTF-8; Utf16ToUtf8 writes U+FFFD for an unpaired surrogate.
-bool Utf8ToUtf16(const std::string& utf8, std::u16string* utf16);
-std::string Utf16ToUtf8(const std::u16string& utf16);
 
 }  // namespace tw

@@ -26,8 +26,7 @@
 // shortened before it is deleted; and a subkey of any name length can be enumerated for a
 // recursive delete.
 //
-// UTF-16 arguments are char16_t strings (see text_services.h); on Windows, a WCHAR string can be
-// copied into one with Utf16FromWide.
+// UTF-16 arguments are char16_t strings (see utf16.h).
 #pragma once
 
 #include <cstddef>
@@ -38,11 +37,6 @@
 #include "registry.h"
 #include "substitution.h"
 #include "text_services.h"
-
-#ifdef _WIN32
-#include <cstring>
-#include <cwchar>
-#endif
 
 namespace tw {
 
@@ -81,9 +75,9 @@ class CRegObject final : public IRegistrarBase {
     // Forgets every substitution; always S_OK.
     HRESULT STDMETHODCALLTYPE ClearSubstitutions() override;
 
-    // Loads the script resource `id` of type `type` from the module file `moduleFile` (read from
-    // disk as a resource-only image) and runs it. The resource's bytes are used as they are; an
-    // embedded NUL ends the script.
+    // Loads the script resource `id` of type `type` from the module file `moduleFile` (UTF-16, read
+    // from disk as a resource-only image) and runs it. The resource's bytes are used as they are;
+    // an embedded NUL ends the script.
     HRESULT RunScriptResource(const char16_t* moduleFile, const ResourceId& id, const char* type,
                               bool registering);
     // Expands the substitutions in `text` (NUL-terminated) and registers or unregisters every root
@@ -105,15 +99,5 @@ class CRegObject final : public IRegistrarBase {
     std::vector<Substitution> substitutions_;
     size_t stopOffset_ = std::string::npos;
 };
-
-#ifdef _WIN32
-// Copies a WCHAR string into a char16_t string (both UTF-16 on Windows).
-inline std::u16string Utf16FromWide(const wchar_t* text) {
-    static_assert(sizeof(wchar_t) == sizeof(char16_t), "WCHAR is UTF-16 on Windows");
-    std::u16string copy(std::wcslen(text), u'\0');
-    std::memcpy(&copy[0], text, copy.size() * sizeof(char16_t));
-    return copy;
-}
-#endif
 
 }  // namespace tw

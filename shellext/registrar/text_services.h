@@ -2,10 +2,7 @@
 // thread's ANSI code page. The Windows adapter (text_services_win.cpp) calls CharNextA,
 // IsDBCSLeadByte, lstrcmpiA, MultiByteToWideChar and WideCharToMultiByte (CP_THREAD_ACP) and
 // VarUI4FromStr; the host stand-in (code_page_text.h) imitates them for code pages 1252 and 932.
-//
-// UTF-16 text is held as char16_t (std::u16string) in every build, so that the same code compiles
-// on the host, where wchar_t has 32 bits, and on Windows, where WCHAR and char16_t have the same
-// size and representation.
+// UTF-16 text is char16_t in every build (utf16.h).
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,9 @@
 #include <atomic>
 #include <vector>
 
+#include "module_path.h"
+#include "paths.h"
+
 namespace tw::test {
 namespace {
 
@@ -148,10 +151,11 @@ std::wstring QuoteArgument(const std::wstring& argument) {
 }
 
 std::wstring ExeDirectory() {
-    wchar_t path[MAX_PATH * 4] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring full(path, length);
-    return full.substr(0, full.rfind(L'\\') + 1);
+    std::u16string path;
+    DWORD error = 0;
+    ModuleFileName(nullptr, &path, &error);
+    const std::u16string directory = DirectoryWithBackslash(path);
+    return std::wstring(directory.begin(), directory.end());
 }
 
 TempDir::TempDir(const std::wstring& leaf) {

@@ -18,6 +18,7 @@
 #include "reg_object.h"
 #include "script_cases.h"
 #include "text_cases.h"
+#include "utf16.h"
 #include "winsupport.h"
 
 namespace tw::test {
@@ -255,7 +256,7 @@ TEST(RunScriptResource, ReadsTheScriptFromTheModuleFile) {
     ScratchKey scratch("resource");
     WindowsRegistry real(scratch.key());
     CRegObject registrar(real, PlatformTextServices(), &PlatformModuleResources());
-    const std::u16string dll = Utf16FromWide((ExeDirectory() + L"registrar_resources.dll").c_str());
+    const std::u16string dll = FromWide((ExeDirectory() + L"registrar_resources.dll").c_str());
     ASSERT_EQ(registrar.AddSubstitution(u"MODULE", u"C:\\Client''s Data\\twShellExt_64.dll"), S_OK);
 
     EXPECT_EQ(Hex(registrar.RunScriptResource(dll.c_str(), 101, "REGISTRY", kRegister)), Hex(S_OK));
@@ -280,7 +281,7 @@ TEST(RunScriptResource, ReadsTheScriptFromTheModuleFile) {
               Hex(HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND)));
     EXPECT_EQ(Hex(registrar.RunScriptResource(dll.c_str(), 101, "NOSUCHTYPE", kRegister)),
               Hex(HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND)));
-    const std::u16string missing = Utf16FromWide((ExeDirectory() + L"no_such_module.dll").c_str());
+    const std::u16string missing = FromWide((ExeDirectory() + L"no_such_module.dll").c_str());
     const HRESULT missingResult =
         registrar.RunScriptResource(missing.c_str(), 101, "REGISTRY", kRegister);
     EXPECT_TRUE(missingResult == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) ||

@@ -1,0 +1,126 @@
+// Path pieces shared by the deliverables: a path's directory, the extended-length form of long
+// paths, and reading a module's file name of any length.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "module_path.h"
+#include "paths.h"
+
+namespace tw {
+namespace {
+
+TEST(DirectoryWithBackslash, KeepsEverythingUpToTheLastBackslash) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"C:\\Apps\\Backup\\TwUninstall.exe", u"C:\\Apps\\Backup\\"},
+        {u"C:\\a\\b\\", u"C:\\a\\b\\"},
+        {u"\\", u"\\"},
+        {u"\\\\server\\share\\x.dll", u"\\\\server\\share\\"},
+        {u"C:\\Программы\\Tarnwick\\twShellExt_64.dll", u"C:\\Программы\\Tarnwick\\"},
+        // Forward slashes are not directory separators here.
+        {u"C:\\a/b/c.exe", u"C:\\"},
+        {u"noslash", u""},
+        {u"", u""},
+    };
+    for (const auto& [path, directory] : cases) {
+        EXPECT_EQ(DirectoryWithBackslash(path), directory);
+    }
+}
+
+TEST(ExtendedLengthPath, PrefixesOnlyLongAbsolutePathsItCanCarryUnchanged) {
+    const std::u16string longTail(300, u'n');
+    const std::u16string justShort(kMaxLegacyPath - 4, u's');  // "C:\" + this = 259 units
+    struct Case {
+        std::u16string path;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {u"C:\\Data\\" + longTail, u"\\\\?\\C:\\Data\\" + longTail},
+        {u"d:\\" + longTail, u"\\\\?\\d:\\" + longTail},
+        {u"\\\\server\\share\\" + longTail, u"\\\\?\\UNC\\server\\share\\" + longTail},
+        // Short paths keep the form every file function takes.
+        {u"C:\\" + justShort, u"C:\\" + justShort},
+        {u"C:\\" + justShort + u"x", u"\\\\?\\C:\\" + justShort + u"x"},
+        {u"C:\\Data\\Отчёт 2026.txt", u"C:\\Data\\Отчёт 2026.txt"},
+        // Already a device path, relative, or resolved differently once prefixed: unchanged.
+        {u"\\\\?\\C:\\" + longTail, u"\\\\?\\C:\\" + longTail},
+        {u"\\\\.\\pipe\\" + longTail, u"\\\\.\\pipe\\" + longTail},
+        {u"Data\\" + longTail, u"Data\\" + longTail},
+        {u"C:Data\\" + longTail, u"C:Data\\" + longTail},
+        {u"C:\\Data/" + longTail, u"C:\\Data/" + longTail},
+        {u"C:\\Data\\..\\" + longTail, u"C:\\Data\\..\\" + longTail},
+        {u"C:\\.\\" + longTail, u"C:\\.\\" + longTail},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ExtendedLengthPath(c.path), c.expected) << c.path.size();
+    }
+}
+
+// Imitates GetModuleFileNameW for a module named `name`: a name that does not fit is cut to the
+// buffer and the buffer's size returned with ERROR_INSUFFICIENT_BUFFER, with a terminator (newer
+// systems) or without one (older ones).
+struct FakeModuleName {
+    std::u16string name;
+    bool terminatesCutNames = true;
+    int calls = 0;
+
+    DWORD operator()(char16_t* buffer, DWORD size, DWORD* lastError) {
+        ++calls;
+        if (name.size() < size) {
+            name.copy(buffer, name.size());
+            buffer[name.size()] = u'\0';
+            *lastError = ERROR_SUCCESS;
+            return static_cast<DWORD>(name.size());
+        }
+        const size_t copied = terminatesCutNames ? size - 1 : size;
+        name.copy(buffer, copied);
+        if (terminatesCutNames) {
+            buffer[size - 1] = u'\0';
+        }
+        *lastError = ERROR_INSUFFICIENT_BUFFER;
+        return size;
+    }
+};
+
+TEST(ReadWholeModuleName, GrowsTheBufferUntilTheWholeNameFits) {
+    for (size_t length : {1u, 259u, 260u, 261u, 300u, 519u, 520u, 4000u, 32767u}) {
+        for (bool terminates : {true, false}) {
+            FakeModuleName fake;
+            fake.name = u"C:\\" + std::u16string(length - 1, u'ж');
+            fake.name.resize(length);
+            fake.terminatesCutNames = terminates;
+            std::u16string name;
+            DWORD error = 12345;
+            ASSERT_TRUE(ReadWholeModuleName(std::ref(fake), &name, &error)) << length;
+            EXPECT_EQ(name, fake.name) << length;
+            // One call per buffer size tried: 260 units, then doubled until the name fits.
+            int expectedCalls = 1;
+            for (size_t size = 260; size <= length; size *= 2) {
+                ++expectedCalls;
+            }
+            EXPECT_EQ(fake.calls, expectedCalls) << length;
+        }
+    }
+}
+
+TEST(ReadWholeModuleName, ReportsTheCallsFailure) {
+    std::u16string name = u"untouched";
+    DWORD error = 0;
+    auto failing = [](char16_t*, DWORD, DWORD* lastError) {
+        *lastError = ERROR_ACCESS_DENIED;
+        return DWORD{0};
+    };
+    EXPECT_FALSE(ReadWholeModuleName(failing, &name, &error));
+    EXPECT_EQ(error, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(name, u"untouched");
+
+    // A name longer than any buffer the platform could need ends the growth.
+    FakeModuleName endless;
+    endless.name = std::u16string(kLastModuleNameBuffer + 10, u'x');
+    EXPECT_FALSE(ReadWholeModuleName(std::ref(endless), &name, &error));
+    EXPECT_EQ(error, ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(name, u"untouched");
+}
+
+}  // namespace
+}  // namespace tw
