@@ -6,13 +6,13 @@
 
 namespace tw {
 
-// One request to start a program through the shell, the way ShellExecuteA takes it: no owner
-// window.
+// One request to start a program through the shell, the way ShellExecuteW takes it, in UTF-16: no
+// owner window.
 struct StartRequest {
-    std::string verb;
-    std::string file;
-    std::string parameters;
-    std::string directory;
+    std::u16string verb;
+    std::u16string file;
+    std::u16string parameters;
+    std::u16string directory;
     int showCommand = 0;
 
     bool operator==(const StartRequest& other) const {
@@ -21,9 +21,6 @@ struct StartRequest {
     }
 };
 
-// SW_SHOW, the show command both starters use.
-constexpr int kShowNormal = 5;
-
 class ProcessStarter {
   public:
     virtual ~ProcessStarter() = default;
@@ -31,7 +28,7 @@ class ProcessStarter {
     virtual bool Start(const StartRequest& request) = 0;
 };
 
-// Starts programs with ShellExecuteA (Windows builds only).
+// Starts programs with ShellExecuteW (Windows builds only).
 ProcessStarter& ShellProcessStarter();
 
 }  // namespace tw

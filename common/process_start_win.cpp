@@ -3,16 +3,18 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "utf16.h"
+
 namespace tw {
 namespace {
 
 class ShellExecuteStarter final : public ProcessStarter {
   public:
     bool Start(const StartRequest& request) override {
-        HINSTANCE result = ShellExecuteA(nullptr, request.verb.c_str(), request.file.c_str(),
-                                         request.parameters.c_str(), request.directory.c_str(),
+        HINSTANCE result = ShellExecuteW(nullptr, AsWide(request.verb), AsWide(request.file),
+                                         AsWide(request.parameters), AsWide(request.directory),
                                          request.showCommand);
-        // ShellExecuteA reports success with a value greater than 32.
+        // ShellExecuteW reports success with a value greater than 32.
         return reinterpret_cast<INT_PTR>(result) > 32;
     }
 };

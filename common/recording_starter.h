@@ -1,10 +1,12 @@
 // Test double for the process-start seam: records every request and refuses the chosen ones.
 #pragma once
 
+#include <ostream>
 #include <set>
 #include <vector>
 
 #include "process_start.h"
+#include "utf16.h"
 
 namespace tw {
 
@@ -18,5 +20,12 @@ class RecordingStarter : public ProcessStarter {
     std::set<size_t> refused;  // indexes of the requests to refuse
     bool refuseAll = false;
 };
+
+// How GoogleTest shows a request in a failure message (UTF-8).
+inline void PrintTo(const StartRequest& request, std::ostream* out) {
+    *out << "{" << Utf16ToUtf8(request.verb) << ", " << Utf16ToUtf8(request.file) << ", ["
+         << Utf16ToUtf8(request.parameters) << "], " << Utf16ToUtf8(request.directory) << ", "
+         << request.showCommand << "}";
+}
 
 }  // namespace tw

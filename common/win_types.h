@@ -88,9 +88,13 @@ constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 constexpr DWORD ERROR_KEY_DELETED = 1018;
+constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 constexpr HRESULT HRESULT_FROM_WIN32(DWORD e) {
     return static_cast<HRESULT>(e) <= 0 ? static_cast<HRESULT>(e)
                                         : static_cast<HRESULT>((e & 0x0000FFFFu) | 0x80070000u);
 }
+
+// The show command of the programs this tree starts.
+constexpr int SW_SHOW = 5;
 
 #endif  // _WIN32

@@ -91,7 +91,7 @@ for _ in $(seq 1 300); do
 done
 [ -n "$record" ] || { echo "make demo: twHelper.exe was not started" >&2; exit 1; }
 echo "twHelper.exe was started in: $(head -n 1 "$record")"
-echo "with the command line:       $(tail -n +2 "$record")"
+echo "with the command line:       $(sed -n 2p "$record")"
 
 say "The file's menu on screen (build/demo/context-menu.png)"
 mkdir -p build/demo

@@ -2,18 +2,19 @@
 // It reads no arguments, writes nothing and always exits with 0.
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
+#include "module_path.h"
 #include "unregister.h"
 
 int main() {
     try {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        // A path that filled the buffer may lack its terminator on older systems.
-        const std::string helperPath(path, strnlen(path, MAX_PATH));
-        tw::UnregisterShellExtensions(helperPath, tw::ShellProcessStarter());
+        // The helper's own path, whole, whatever its length and script.
+        std::u16string helperPath;
+        DWORD error = 0;
+        if (tw::ModuleFileName(nullptr, &helperPath, &error)) {
+            tw::UnregisterShellExtensions(helperPath, tw::ShellProcessStarter());
+        }
     } catch (...) {
         // Nothing is reported: the helper's outcome is its exit code, which is always 0.
     }

@@ -7,13 +7,9 @@
 
 namespace tw {
 
-// The directory part of a Windows path, with its trailing backslash ("C:\a\b.exe" -> "C:\a\").
-// Empty when the path holds no backslash.
-std::string DirectoryWithBackslash(const std::string& path);
-
 // Asks regsvr32 to unregister both builds of the shell extension found beside the helper at
 // `helperPath`: first the 32-bit "twShellExt.dll", then "twShellExt_64.dll", whatever became of the
 // first request. Starts nothing when the helper's directory cannot be told from its path.
-void UnregisterShellExtensions(const std::string& helperPath, ProcessStarter& starter);
+void UnregisterShellExtensions(const std::u16string& helperPath, ProcessStarter& starter);
 
 }  // namespace tw

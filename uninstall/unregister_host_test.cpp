@@ -9,54 +9,53 @@
 namespace tw {
 namespace {
 
-std::vector<StartRequest> ExpectedStarts(const std::string& directory) {
+std::vector<StartRequest> ExpectedStarts(const std::u16string& directory) {
     return {
-        {"open", "regsvr32", "twShellExt.dll /s /u", directory, 5},
-        {"open", "regsvr32", "twShellExt_64.dll /s /u", directory, 5},
+        {u"open", u"regsvr32", u"twShellExt.dll /s /u", directory, 5},
+        {u"open", u"regsvr32", u"twShellExt_64.dll /s /u", directory, 5},
     };
 }
 
 TEST(UnregisterShellExtensions, StartsBothUnregistrationsInOrderFromTheHelpersDirectory) {
+    const std::u16string longDirectory = u"C:\\" + std::u16string(300, u'Я') + u"\\";
     struct Case {
-        const char* helperPath;
-        const char* directory;
+        std::u16string helperPath;
+        std::u16string directory;
     };
     const Case cases[] = {
-        {"C:\\Apps\\Backup\\TwUninstall.exe", "C:\\Apps\\Backup\\"},
+        {u"C:\\Apps\\Backup\\TwUninstall.exe", u"C:\\Apps\\Backup\\"},
         // Spaces stay as they are, unquoted.
-        {"C:\\Program Files\\Tarnwick App\\TwUninstall.exe", "C:\\Program Files\\Tarnwick App\\"},
-        {"C:\\TwUninstall.exe", "C:\\"},
-        {"\\\\server\\share\\tw\\TwUninstall.exe", "\\\\server\\share\\tw\\"},
+        {u"C:\\Program Files\\Tarnwick App\\TwUninstall.exe", u"C:\\Program Files\\Tarnwick App\\"},
+        {u"C:\\TwUninstall.exe", u"C:\\"},
+        {u"\\\\server\\share\\tw\\TwUninstall.exe", u"\\\\server\\share\\tw\\"},
         // Forward slashes are not directory separators here.
-        {"C:\\a/b/TwUninstall.exe", "C:\\"},
+        {u"C:\\a/b/TwUninstall.exe", u"C:\\"},
+        // Any script, any length: the directory exactly as it is.
+        {u"C:\\Программы\\Tarnwick \U0001F4BE\\TwUninstall.exe",
+         u"C:\\Программы\\Tarnwick \U0001F4BE\\"},
+        {longDirectory + u"TwUninstall.exe", longDirectory},
     };
     for (const Case& c : cases) {
         RecordingStarter starter;
         UnregisterShellExtensions(c.helperPath, starter);
-        EXPECT_EQ(starter.requests, ExpectedStarts(c.directory)) << c.helperPath;
+        EXPECT_EQ(starter.requests, ExpectedStarts(c.directory)) << c.directory.size();
     }
 }
 
 TEST(UnregisterShellExtensions, SecondStartIsMadeWhenTheFirstFails) {
     RecordingStarter starter;
     starter.refused = {0, 1};
-    UnregisterShellExtensions("D:\\x y\\TwUninstall.exe", starter);
-    EXPECT_EQ(starter.requests, ExpectedStarts("D:\\x y\\"));
+    UnregisterShellExtensions(u"D:\\x y\\TwUninstall.exe", starter);
+    EXPECT_EQ(starter.requests, ExpectedStarts(u"D:\\x y\\"));
 }
 
 TEST(UnregisterShellExtensions, StartsNothingWithoutABackslashInThePath) {
-    for (const char* path : {"", "TwUninstall.exe", "C:TwUninstall.exe", "/usr/bin/TwUninstall"}) {
+    for (const char16_t* path :
+         {u"", u"TwUninstall.exe", u"C:TwUninstall.exe", u"/usr/bin/TwUninstall"}) {
         RecordingStarter starter;
         UnregisterShellExtensions(path, starter);
-        EXPECT_TRUE(starter.requests.empty()) << path;
+        EXPECT_TRUE(starter.requests.empty());
     }
-}
-
-TEST(DirectoryWithBackslash, KeepsEverythingUpToTheLastBackslash) {
-    EXPECT_EQ(DirectoryWithBackslash("C:\\a\\b\\"), "C:\\a\\b\\");
-    EXPECT_EQ(DirectoryWithBackslash("\\"), "\\");
-    EXPECT_EQ(DirectoryWithBackslash("C:\\a\\b.exe"), "C:\\a\\");
-    EXPECT_EQ(DirectoryWithBackslash("noslash"), "");
 }
 
 }  // namespace

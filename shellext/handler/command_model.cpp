@@ -1,5 +1,7 @@
 #include "command_model.h"
 
+#include "paths.h"
+
 namespace tw {
 
 CommandDecision DecideCommand(uintptr_t verb, bool selectionIsFile) {
@@ -11,26 +13,26 @@ CommandDecision DecideCommand(uintptr_t verb, bool selectionIsFile) {
         case 3:
             return {S_OK, nullptr};
         case 1:
-            return {S_OK, " /createbackupjob "};
+            return {S_OK, u" /createbackupjob "};
         case 2:
-            return {S_OK, selectionIsFile ? " /viewsnapshots " : " /showavailablebackups "};
+            return {S_OK, selectionIsFile ? u" /viewsnapshots " : u" /showavailablebackups "};
         default:
             return {E_INVALIDARG, nullptr};
     }
 }
 
-std::string ModuleDirectoryOf(const std::string& moduleFileName) {
-    const std::string::size_type lastBackslash = moduleFileName.rfind('\\');
-    return moduleFileName.substr(0, lastBackslash) + '\\';
+std::u16string ModuleDirectoryOf(const std::u16string& moduleFileName) {
+    const std::u16string directory = DirectoryWithBackslash(moduleFileName);
+    return directory.empty() ? moduleFileName + u'\\' : directory;
 }
 
-std::string HelperPathIn(const std::string& moduleDirectory) {
-    return moduleDirectory + "twHelper.exe";
+std::u16string HelperPathIn(const std::u16string& moduleDirectory) {
+    return moduleDirectory + u"twHelper.exe";
 }
 
-StartRequest HelperStartRequest(const char* option, const std::string& selectedPath,
-                                const std::string& moduleDirectory) {
-    return StartRequest{"open", HelperPathIn(moduleDirectory), option + selectedPath,
+StartRequest HelperStartRequest(const char16_t* option, const std::u16string& selectedPath,
+                                const std::u16string& moduleDirectory) {
+    return StartRequest{u"open", HelperPathIn(moduleDirectory), option + selectedPath,
                         moduleDirectory, SW_SHOW};
 }
 

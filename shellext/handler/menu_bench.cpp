@@ -16,6 +16,7 @@
 #include "exports.h"
 #include "shell_platform_host.h"
 #include "simple_shl_ext.h"
+#include "utf16.h"
 
 namespace {
 
@@ -28,10 +29,12 @@ class ScratchFile {
         if (fd >= 0) {
             close(fd);
             path = pattern;
+            tw::Utf8ToUtf16(path, &widePath);
         }
     }
     ~ScratchFile() { unlink(path.c_str()); }
     std::string path;
+    std::u16string widePath;  // as the drop list names it
 };
 
 const ScratchFile& File() {
@@ -47,7 +50,7 @@ void BM_WholeMenu(benchmark::State& state) {
     }
     auto* factory = static_cast<IClassFactory*>(made);
     tw::shell::host::DataObject selection;
-    selection.memory.names = {File().path};
+    selection.memory.names = {File().widePath};
     tw::shell::host::Menu menu;
     for (auto _ : state) {
         void* handler = nullptr;
@@ -65,7 +68,7 @@ void BM_WholeMenu(benchmark::State& state) {
 BENCHMARK(BM_WholeMenu);
 
 void BM_DirectoryTestOfTheSamePath(benchmark::State& state) {
-    const char* path = File().path.c_str();
+    const std::u16string& path = File().widePath;
     for (auto _ : state) {
         benchmark::DoNotOptimize(tw::shell::IsDirectory(path));
     }

@@ -101,13 +101,13 @@ TEST(DecideCommand, EveryOffsetForAFileAndAFolder) {
     struct Case {
         uintptr_t verb;
         HRESULT result;
-        const char* fileOption;    // null: nothing started
-        const char* folderOption;  // null: nothing started
+        const char16_t* fileOption;    // null: nothing started
+        const char16_t* folderOption;  // null: nothing started
     };
     const Case cases[] = {
         {0, S_OK, nullptr, nullptr},
-        {1, S_OK, " /createbackupjob ", " /createbackupjob "},
-        {2, S_OK, " /viewsnapshots ", " /showavailablebackups "},
+        {1, S_OK, u" /createbackupjob ", u" /createbackupjob "},
+        {2, S_OK, u" /viewsnapshots ", u" /showavailablebackups "},
         {3, S_OK, nullptr, nullptr},
         {4, E_INVALIDARG, nullptr, nullptr},
         {0xFFFF, E_INVALIDARG, nullptr, nullptr},
@@ -120,39 +120,44 @@ TEST(DecideCommand, EveryOffsetForAFileAndAFolder) {
     for (const Case& c : cases) {
         for (bool isFile : {true, false}) {
             const CommandDecision d = DecideCommand(c.verb, isFile);
-            const char* expected = isFile ? c.fileOption : c.folderOption;
+            const char16_t* expected = isFile ? c.fileOption : c.folderOption;
             EXPECT_EQ(d.result, c.result) << c.verb << " file " << isFile;
-            EXPECT_STREQ(d.option, expected) << c.verb << " file " << isFile;
+            ASSERT_EQ(d.option == nullptr, expected == nullptr) << c.verb << " file " << isFile;
+            if (expected != nullptr) {
+                EXPECT_EQ(std::u16string(d.option), expected) << c.verb << " file " << isFile;
+            }
         }
     }
 }
 
-TEST(ModuleDirectoryOf, KeepsTheTextBeforeTheLastBackslashAndAddsOne) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"C:\\Apps\\Backup\\twShellExt_64.dll", "C:\\Apps\\Backup\\"},
-        {"C:\\twShellExt_64.dll", "C:\\"},
-        {"\\\\server\\share\\x.dll", "\\\\server\\share\\"},
-        {"C:\\Program Files\\Tarn wick\\a.dll", "C:\\Program Files\\Tarn wick\\"},
+TEST(ModuleDirectoryOf, KeepsTheTextUpToTheLastBackslash) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"C:\\Apps\\Backup\\twShellExt_64.dll", u"C:\\Apps\\Backup\\"},
+        {u"C:\\twShellExt_64.dll", u"C:\\"},
+        {u"\\\\server\\share\\x.dll", u"\\\\server\\share\\"},
+        {u"C:\\Program Files\\Tarn wick\\a.dll", u"C:\\Program Files\\Tarn wick\\"},
+        {u"C:\\Программы\\Tarnwick\\a.dll", u"C:\\Программы\\Tarnwick\\"},
         // No backslash: the whole name, then a backslash.
-        {"twShellExt_64.dll", "twShellExt_64.dll\\"},
+        {u"twShellExt_64.dll", u"twShellExt_64.dll\\"},
         // A module name that could not be obtained: a lone backslash.
-        {"", "\\"},
+        {u"", u"\\"},
     };
     for (const auto& [fileName, directory] : cases) {
-        EXPECT_EQ(ModuleDirectoryOf(fileName), directory) << fileName;
+        EXPECT_EQ(ModuleDirectoryOf(fileName), directory);
     }
 }
 
 TEST(HelperStartRequest, OptionThenThePathUnquotedInTheModulesDirectory) {
-    const StartRequest request =
-        HelperStartRequest(" /createbackupjob ", "C:\\Data\\My Documents\\a b.txt", "C:\\Apps\\");
-    EXPECT_EQ(request,
-              (StartRequest{"open", "C:\\Apps\\twHelper.exe",
-                            " /createbackupjob C:\\Data\\My Documents\\a b.txt", "C:\\Apps\\", 5}));
+    const StartRequest request = HelperStartRequest(
+        u" /createbackupjob ", u"C:\\Data\\My Documents\\a b.txt", u"C:\\Apps\\");
+    EXPECT_EQ(request, (StartRequest{u"open", u"C:\\Apps\\twHelper.exe",
+                                     u" /createbackupjob C:\\Data\\My Documents\\a b.txt",
+                                     u"C:\\Apps\\", 5}));
     // A path ending in a backslash keeps it as the last character.
-    EXPECT_EQ(HelperStartRequest(" /showavailablebackups ", "D:\\", "\\").parameters,
-              " /showavailablebackups D:\\");
-    EXPECT_EQ(HelperStartRequest(" /showavailablebackups ", "D:\\", "\\").file, "\\twHelper.exe");
+    EXPECT_EQ(HelperStartRequest(u" /showavailablebackups ", u"D:\\", u"\\").parameters,
+              u" /showavailablebackups D:\\");
+    EXPECT_EQ(HelperStartRequest(u" /showavailablebackups ", u"D:\\", u"\\").file,
+              u"\\twHelper.exe");
 }
 
 }  // namespace

@@ -22,15 +22,18 @@ namespace shell {
 // when the memory cannot be locked.
 HDROP LockDropList(HGLOBAL memory);
 void UnlockDropList(HGLOBAL memory);
-// DragQueryFileA with index 0xFFFFFFFF: how many names the drop list holds.
+// DragQueryFileW with index 0xFFFFFFFF: how many names the drop list holds.
 UINT DroppedNameCount(HDROP drop);
-// DragQueryFileA: copies name `index`, NUL-terminated and cut to `size` characters including the
-// terminator; returns the number of characters copied, 0 on failure.
-UINT CopyDroppedName(HDROP drop, UINT index, char* buffer, UINT size);
+// DragQueryFileW without a buffer: the length of name `index` in UTF-16 units, without its
+// terminator; 0 on failure.
+UINT DroppedNameLength(HDROP drop, UINT index);
+// DragQueryFileW: copies name `index`, NUL-terminated and cut to `size` units including the
+// terminator; returns the number of units copied, 0 on failure.
+UINT CopyDroppedName(HDROP drop, UINT index, char16_t* buffer, UINT size);
 // ReleaseStgMedium.
 void ReleaseMedium(STGMEDIUM& medium);
-// PathIsDirectoryA: true when `path` names an existing directory.
-bool IsDirectory(const char* path);
+// GetFileAttributesW: true when `path` names an existing directory, whatever its length.
+bool IsDirectory(const std::u16string& path);
 
 // LoadBitmapA by numeric resource identifier; null when it cannot be loaded.
 HBITMAP LoadBitmapResource(HINSTANCE module, WORD id);
@@ -42,10 +45,10 @@ void InsertMenuEntry(HMENU menu, UINT position, UINT flags, UINT_PTR id, const c
 // SetMenuItemBitmaps by position: `picture` for the unchecked state, none for the checked state.
 void SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture);
 
-// GetModuleFileNameA into a buffer of 261 characters set to empty first: empty on failure.
-std::string ModuleFileName(HINSTANCE module);
+// GetModuleFileNameW, whole however long it is: empty on failure.
+std::u16string ModuleFileName(HINSTANCE module);
 
-// The starter of the helper program (ShellExecuteA).
+// The starter of the helper program (ShellExecuteW).
 ProcessStarter& HelperStarter();
 
 }  // namespace shell

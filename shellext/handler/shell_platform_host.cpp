@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
+
+#include "utf16.h"
 
 namespace tw {
 
@@ -27,7 +28,7 @@ class RefusingStarter final : public ProcessStarter {
 struct State {
     std::set<WORD> failingBitmaps;
     std::atomic<int> liveBitmaps{0};  // handlers may be made on several threads at once
-    std::string moduleFileName;
+    std::u16string moduleFileName;
     ProcessStarter* starter = nullptr;
 };
 
@@ -59,15 +60,23 @@ UINT DroppedNameCount(HDROP drop) {
     return static_cast<UINT>(Memory(drop).names.size());
 }
 
-UINT CopyDroppedName(HDROP drop, UINT index, char* buffer, UINT size) {
+UINT DroppedNameLength(HDROP drop, UINT index) {
+    const host::DropMemory& m = Memory(drop);
+    if (m.lengthFails || index >= m.names.size()) {
+        return 0;
+    }
+    return static_cast<UINT>(m.names[index].size());
+}
+
+UINT CopyDroppedName(HDROP drop, UINT index, char16_t* buffer, UINT size) {
     const host::DropMemory& m = Memory(drop);
     if (m.copyFails || index >= m.names.size() || size == 0) {
         return 0;
     }
-    const std::string& name = m.names[index];
+    const std::u16string& name = m.names[index];
     const size_t copied = std::min<size_t>(name.size(), size - 1);
-    std::memcpy(buffer, name.data(), copied);
-    buffer[copied] = '\0';
+    name.copy(buffer, copied);
+    buffer[copied] = u'\0';
     return static_cast<UINT>(copied);
 }
 
@@ -75,9 +84,9 @@ void ReleaseMedium(STGMEDIUM& medium) {
     ++Memory(medium.hGlobal).releases;
 }
 
-bool IsDirectory(const char* path) {
+bool IsDirectory(const std::u16string& path) {
     struct stat info;
-    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+    return stat(Utf16ToUtf8(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 HBITMAP LoadBitmapResource(HINSTANCE, WORD id) {
@@ -114,7 +123,7 @@ void SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture) {
     }
 }
 
-std::string ModuleFileName(HINSTANCE) {
+std::u16string ModuleFileName(HINSTANCE) {
     return state().moduleFileName;
 }
 
@@ -137,7 +146,7 @@ int LiveBitmapCount() {
     return state().liveBitmaps;
 }
 
-void SetModuleFileName(const std::string& fileName) {
+void SetModuleFileName(const std::u16string& fileName) {
     state().moduleFileName = fileName;
 }
 

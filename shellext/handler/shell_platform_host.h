@@ -1,5 +1,6 @@
 // Host stand-ins of the handler's platform operations, and what tests and benchmarks use to drive
-// and inspect them. Directory tests are real (the host's file system); everything else is recorded.
+// and inspect them. Directory tests are real (the host's file system, the UTF-16 path taken as
+// UTF-8); everything else is recorded.
 #pragma once
 
 #include <set>
@@ -13,9 +14,10 @@ namespace tw::shell::host {
 // A data object's global memory holding a drop list. Its address is the HGLOBAL, and locking it
 // gives the HDROP. Counts how it was used.
 struct DropMemory {
-    std::vector<std::string> names;
-    bool lockFails = false;  // LockDropList gives null
-    bool copyFails = false;  // CopyDroppedName copies nothing and gives 0
+    std::vector<std::u16string> names;
+    bool lockFails = false;    // LockDropList gives null
+    bool lengthFails = false;  // DroppedNameLength gives 0
+    bool copyFails = false;    // CopyDroppedName copies nothing and gives 0
     int locks = 0;
     int unlocks = 0;
     int releases = 0;  // ReleaseMedium calls for a medium holding this memory
@@ -71,7 +73,7 @@ WORD BitmapId(HBITMAP bitmap);
 int LiveBitmapCount();
 
 // What ModuleFileName gives (for any module handle).
-void SetModuleFileName(const std::string& fileName);
+void SetModuleFileName(const std::u16string& fileName);
 
 // Where HelperStarter's requests go; null restores a starter that refuses every request.
 void SetHelperStarter(ProcessStarter* starter);

@@ -1,8 +1,8 @@
 #include "shell_platform.h"
 
-#include <shlwapi.h>
-
-#include <cstring>
+#include "module_path.h"
+#include "paths.h"
+#include "utf16.h"
 
 // The linker's symbol for the start of this module's own image: its module handle.
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -23,19 +23,25 @@ void UnlockDropList(HGLOBAL memory) {
 }
 
 UINT DroppedNameCount(HDROP drop) {
-    return DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    return DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
 }
 
-UINT CopyDroppedName(HDROP drop, UINT index, char* buffer, UINT size) {
-    return DragQueryFileA(drop, index, buffer, size);
+UINT DroppedNameLength(HDROP drop, UINT index) {
+    return DragQueryFileW(drop, index, nullptr, 0);
+}
+
+UINT CopyDroppedName(HDROP drop, UINT index, char16_t* buffer, UINT size) {
+    return DragQueryFileW(drop, index, AsWide(buffer), size);
 }
 
 void ReleaseMedium(STGMEDIUM& medium) {
     ReleaseStgMedium(&medium);
 }
 
-bool IsDirectory(const char* path) {
-    return PathIsDirectoryA(path) != FALSE;
+bool IsDirectory(const std::u16string& path) {
+    // A long name is tested in the form that has no length limit.
+    const DWORD attributes = GetFileAttributesW(AsWide(ExtendedLengthPath(path)));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 HBITMAP LoadBitmapResource(HINSTANCE module, WORD id) {
@@ -56,11 +62,10 @@ void SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture) {
     SetMenuItemBitmaps(menu, position, MF_BYPOSITION, picture, nullptr);
 }
 
-std::string ModuleFileName(HINSTANCE module) {
-    char buffer[MAX_PATH + 1] = "";
-    GetModuleFileNameA(module, buffer, MAX_PATH + 1);
-    // A path that filled the buffer may lack its terminator on older systems.
-    return std::string(buffer, strnlen(buffer, MAX_PATH + 1));
+std::u16string ModuleFileName(HINSTANCE module) {
+    std::u16string name;
+    DWORD error = 0;
+    return tw::ModuleFileName(module, &name, &error) ? name : std::u16string();
 }
 
 ProcessStarter& HelperStarter() {

@@ -91,7 +91,6 @@ constexpr UINT CMF_DEFAULTONLY = 0x1;
 constexpr UINT MF_STRING = 0x0;
 constexpr UINT MF_BYPOSITION = 0x400;
 constexpr UINT MF_SEPARATOR = 0x800;
-constexpr int SW_SHOW = 5;
 constexpr UINT MAX_PATH = 260;
 
 #endif  // _WIN32

@@ -68,12 +68,23 @@ HRESULT CSimpleShlExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY) 
     }
     HRESULT result = E_INVALIDARG;
     if (shell::DroppedNameCount(drop) != 0) {
-        // Only the first name counts; a failed copy is still classified, on what the buffer holds.
-        if (shell::CopyDroppedName(drop, 0, selectedPath, MAX_PATH) != 0) {
-            result = S_OK;
+        try {
+            // Only the first name counts, read whole: its length first, then the name. A name
+            // that cannot be read leaves the selection as it was, and that is classified.
+            std::u16string name(shell::DroppedNameLength(drop, 0), u'\0');
+            const UINT copied =
+                shell::CopyDroppedName(drop, 0, &name[0], static_cast<UINT>(name.size() + 1));
+            if (copied != 0) {
+                name.resize(copied);
+                selectedPath = std::move(name);
+                result = S_OK;
+            }
+            selectionIsFile = !shell::IsDirectory(selectedPath);
+            Log(selectionIsFile ? kFileMessage : kDirectoryMessage);
+        } catch (...) {
+            // Out of memory while the name was read or tested.
+            result = E_OUTOFMEMORY;
         }
-        selectionIsFile = !shell::IsDirectory(selectedPath);
-        Log(selectionIsFile ? kFileMessage : kDirectoryMessage);
     }
     shell::UnlockDropList(medium.hGlobal);
     shell::ReleaseMedium(medium);
@@ -124,11 +135,11 @@ HRESULT CSimpleShlExt::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) noex
     return E_INVALIDARG;
 }
 
-std::string CSimpleShlExt::GetModuleDirectory() const {
+std::u16string CSimpleShlExt::GetModuleDirectory() const {
     return ModuleDirectoryOf(shell::ModuleFileName(dllInstance));
 }
 
-std::string CSimpleShlExt::GetHelperPath() const {
+std::u16string CSimpleShlExt::GetHelperPath() const {
     return HelperPathIn(GetModuleDirectory());
 }
 

@@ -44,9 +44,9 @@ class CSimpleShlExt : public CComObjectRootEx<CComSingleThreadModel>,
                                                CHAR* pszName, UINT cchMax) noexcept override;
 
     // The directory of the server module's file with a trailing backslash, read anew at each call.
-    std::string GetModuleDirectory() const;
+    std::u16string GetModuleDirectory() const;
     // GetModuleDirectory followed by "twHelper.exe".
-    std::string GetHelperPath() const;
+    std::u16string GetHelperPath() const;
 
     // The class table's registration function: runs the server's registry script
     // kRegistryScriptId, registering or unregistering, with no extra substitutions.
@@ -54,8 +54,8 @@ class CSimpleShlExt : public CComObjectRootEx<CComSingleThreadModel>,
 
     static const InterfaceEntry<CSimpleShlExt> interfaceMap[];
 
-    bool selectionIsFile = false;      // true unless the selected item is a directory
-    char selectedPath[MAX_PATH] = {};  // first selected item, ANSI code page, at most 259 chars
+    bool selectionIsFile = false;  // true unless the selected item is a directory
+    std::u16string selectedPath;   // the first selected item's whole name, as on disk
     HBITMAP restoreFileBitmap = nullptr;
     HBITMAP backupFolderBitmap = nullptr;
     HBITMAP backupFileBitmap = nullptr;

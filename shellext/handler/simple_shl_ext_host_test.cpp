@@ -15,6 +15,7 @@
 #include "recording_starter.h"
 #include "shell_platform_host.h"
 #include "simple_shl_ext.h"
+#include "utf16.h"
 
 namespace tw {
 namespace {
@@ -22,23 +23,43 @@ namespace {
 using shell::host::DataObject;
 using shell::host::Menu;
 
-// A scratch folder on the host with a file and a subfolder, removed afterwards.
+// A host path (UTF-8) as the UTF-16 name a drop list holds.
+std::u16string U(const std::string& utf8) {
+    std::u16string utf16;
+    EXPECT_TRUE(Utf8ToUtf16(utf8, &utf16)) << utf8;
+    return utf16;
+}
+
+// A scratch folder on the host with a file and a subfolder, removed afterwards. `Add` makes more
+// files and folders in it, each removed with it.
 class ScratchFolder {
   public:
     ScratchFolder() {
         char pattern[] = "/tmp/tw handler XXXXXX";
         path = mkdtemp(pattern);
-        file = path + "/a b.txt";
-        subfolder = path + "/sub folder";
-        std::ofstream(file) << "x";
-        mkdir(subfolder.c_str(), 0700);
+        file = AddFile("a b.txt");
+        subfolder = AddFolder("sub folder");
     }
     ~ScratchFolder() {
-        unlink(file.c_str());
-        rmdir(subfolder.c_str());
+        for (auto made = made_.rbegin(); made != made_.rend(); ++made) {
+            remove(made->c_str());
+        }
         rmdir(path.c_str());
     }
+    std::string AddFile(const std::string& relative) {
+        made_.push_back(path + "/" + relative);
+        std::ofstream(made_.back()) << "x";
+        return made_.back();
+    }
+    std::string AddFolder(const std::string& relative) {
+        made_.push_back(path + "/" + relative);
+        mkdir(made_.back().c_str(), 0700);
+        return made_.back();
+    }
     std::string path, file, subfolder;
+
+  private:
+    std::vector<std::string> made_;
 };
 
 // One plain handler object made the way the class object makes it; released at the end.
@@ -54,10 +75,17 @@ class Handler {
     Handler& operator=(const Handler&) = delete;
 
     HRESULT Initialize(DataObject& data) { return object->Initialize(nullptr, &data, nullptr); }
-    HRESULT Initialize(const std::vector<std::string>& names) {
+    HRESULT Initialize(const std::vector<std::u16string>& names) {
         DataObject data;
         data.memory.names = names;
         return Initialize(data);
+    }
+    HRESULT Initialize(const std::vector<std::string>& names) {
+        std::vector<std::u16string> wide;
+        for (const std::string& name : names) {
+            wide.push_back(U(name));
+        }
+        return Initialize(wide);
     }
     HRESULT Invoke(uintptr_t verb) {
         CMINVOKECOMMANDINFO info = {};
@@ -76,7 +104,7 @@ class HandlerTest : public ::testing::Test {
     void SetUp() override {
         shell::host::Reset();
         shell::host::SetHelperStarter(&starter);
-        shell::host::SetModuleFileName("C:\\Apps\\Backup\\twShellExt_64.dll");
+        shell::host::SetModuleFileName(u"C:\\Apps\\Backup\\twShellExt_64.dll");
     }
     void TearDown() override {
         shell::host::Reset();
@@ -96,7 +124,7 @@ TEST_F(HandlerTest, ConstructionLoadsTheFourBitmapsAndDestructionReleasesThem) {
         EXPECT_EQ(shell::host::BitmapId(h->showBackupsBitmap), 205);
         EXPECT_EQ(shell::host::LiveBitmapCount(), 4);
         EXPECT_FALSE(h->selectionIsFile);
-        EXPECT_STREQ(h->selectedPath, "");
+        EXPECT_EQ(h->selectedPath, u"");
     }
     EXPECT_EQ(shell::host::LiveBitmapCount(), 0);
 
@@ -113,7 +141,7 @@ TEST_F(HandlerTest, InitializeAsksForAFileListAndKeepsTheFirstName) {
     ScratchFolder scratch;
     Handler h;
     DataObject data;
-    data.memory.names = {scratch.file, scratch.subfolder};
+    data.memory.names = {U(scratch.file), U(scratch.subfolder)};
     EXPECT_EQ(h.Initialize(data), S_OK);
     EXPECT_EQ(data.askedFormat.cfFormat, 15);
     EXPECT_EQ(data.askedFormat.ptd, nullptr);
@@ -123,7 +151,7 @@ TEST_F(HandlerTest, InitializeAsksForAFileListAndKeepsTheFirstName) {
     EXPECT_EQ(data.offeredMedium.tymed, 1u);
     EXPECT_EQ(data.offeredMedium.hGlobal, nullptr);
     EXPECT_EQ(data.offeredMedium.pUnkForRelease, nullptr);
-    EXPECT_EQ(h->selectedPath, scratch.file);
+    EXPECT_EQ(h->selectedPath, U(scratch.file));
     EXPECT_TRUE(h->selectionIsFile);
     EXPECT_EQ(data.memory.locks, 1);
     EXPECT_EQ(data.memory.unlocks, 1);
@@ -132,7 +160,6 @@ TEST_F(HandlerTest, InitializeAsksForAFileListAndKeepsTheFirstName) {
 
 TEST_F(HandlerTest, InitializeClassifiesTheFirstSelectedItem) {
     ScratchFolder scratch;
-    const std::string longName = scratch.path + "/" + std::string(300, 'n');
     struct Case {
         std::vector<std::string> names;
         std::string path;
@@ -147,16 +174,64 @@ TEST_F(HandlerTest, InitializeClassifiesTheFirstSelectedItem) {
         {{scratch.file, scratch.subfolder, scratch.path}, scratch.file, true},
         // A path that does not exist counts as a file.
         {{scratch.path + "/gone"}, scratch.path + "/gone", true},
-        // A name of 260 characters or more is cut to its first 259.
-        {{longName}, longName.substr(0, 259), true},
-        {{std::string(260, 'x')}, std::string(259, 'x'), true},
-        {{std::string(259, 'y')}, std::string(259, 'y'), true},
     };
     for (const Case& c : cases) {
         Handler h;
         EXPECT_EQ(h.Initialize(c.names), S_OK) << c.path;
-        EXPECT_EQ(h->selectedPath, c.path);
+        EXPECT_EQ(h->selectedPath, U(c.path));
         EXPECT_EQ(h->selectionIsFile, c.isFile) << c.path;
+    }
+}
+
+// Names outside any ANSI code page and names of any length are read whole, classified as they are
+// on disk, and handed to the helper unchanged, beside a module whose own path is as unusual.
+TEST_F(HandlerTest, EveryNameReachesTheHelperExactlyAsItIsOnDisk) {
+    ScratchFolder scratch;
+    // A real folder more than 300 units deep, made one level at a time.
+    scratch.AddFolder(std::string(100, 'a'));
+    scratch.AddFolder(std::string(100, 'a') + "/" + std::string(100, 'b'));
+    const std::string longFolder = scratch.AddFolder(
+        std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c'));
+    struct Case {
+        std::u16string name;
+        bool isFile;
+    };
+    const Case cases[] = {
+        {U(scratch.AddFile("Отчёт 2026.txt")), true},
+        {U(scratch.AddFolder("写真フォルダ")), false},
+        {U(scratch.AddFile("Urlaub \U0001F4F7 2026.jpg")), true},
+        {U(scratch.AddFolder("\U0001F4C1 Ordner")), false},
+        {U(longFolder), false},
+        {u"C:\\Daten\\" + std::u16string(300 - 9, u'д'), true},
+        {u"C:\\Daten\\" + std::u16string(32000 - 9, u'x'), true},
+        {u"C:\\Daten\\Отчёты\\", true},
+    };
+    const std::u16string modules[] = {
+        u"C:\\Программы\\Tarnwick\\twShellExt_64.dll",
+        u"C:\\" + std::u16string(300, u'p') + u"\\twShellExt_64.dll",
+    };
+    for (const std::u16string& module : modules) {
+        shell::host::SetModuleFileName(module);
+        const std::u16string directory = module.substr(0, module.rfind(u'\\') + 1);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(Utf16ToUtf8(c.name.substr(0, 80)) + " (" + std::to_string(c.name.size()) +
+                         " units)");
+            Handler h;
+            ASSERT_EQ(h.Initialize(std::vector<std::u16string>{c.name}), S_OK);
+            EXPECT_EQ(h->selectedPath, c.name);
+            EXPECT_EQ(h->selectionIsFile, c.isFile);
+            starter.requests.clear();
+            EXPECT_EQ(h.Invoke(1), S_OK);
+            EXPECT_EQ(h.Invoke(2), S_OK);
+            const std::u16string second =
+                c.isFile ? u" /viewsnapshots " : u" /showavailablebackups ";
+            EXPECT_EQ(starter.requests,
+                      (std::vector<StartRequest>{
+                          {u"open", directory + u"twHelper.exe", u" /createbackupjob " + c.name,
+                           directory, 5},
+                          {u"open", directory + u"twHelper.exe", second + c.name, directory, 5},
+                      }));
+        }
     }
 }
 
@@ -166,10 +241,10 @@ TEST_F(HandlerTest, InitializeTwiceReplacesTheFirstSelection) {
     EXPECT_EQ(h.Initialize({scratch.subfolder}), S_OK);
     EXPECT_FALSE(h->selectionIsFile);
     EXPECT_EQ(h.Initialize({"C:\\x"}), S_OK);
-    EXPECT_STREQ(h->selectedPath, "C:\\x");
+    EXPECT_EQ(h->selectedPath, u"C:\\x");
     EXPECT_TRUE(h->selectionIsFile);
     EXPECT_EQ(h.Initialize({scratch.path}), S_OK);
-    EXPECT_EQ(h->selectedPath, scratch.path);
+    EXPECT_EQ(h->selectedPath, U(scratch.path));
     EXPECT_FALSE(h->selectionIsFile);
 }
 
@@ -178,34 +253,39 @@ TEST_F(HandlerTest, InitializeFailuresReleaseWhatWasObtained) {
     struct Case {
         const char* what;
         HRESULT getData;
-        bool lockFails, noNames, copyFails;
+        bool lockFails, noNames, lengthFails, copyFails;
         int locks, unlocks, releases;
     };
     const Case cases[] = {
-        {"no file list", E_FAIL, false, false, false, 0, 0, 0},
-        {"no file list (other error)", MakeHresult(0x80040064u), false, false, false, 0, 0, 0},
-        {"cannot lock", S_OK, true, false, false, 0, 0, 1},
-        {"no names", S_OK, false, true, false, 1, 1, 1},
-        {"copy fails", S_OK, false, false, true, 1, 1, 1},
+        {"no file list", E_FAIL, false, false, false, false, 0, 0, 0},
+        {"no file list (other error)", MakeHresult(0x80040064u), false, false, false, false, 0, 0,
+         0},
+        {"cannot lock", S_OK, true, false, false, false, 0, 0, 1},
+        {"no names", S_OK, false, true, false, false, 1, 1, 1},
+        {"length unknown", S_OK, false, false, true, false, 1, 1, 1},
+        {"copy fails", S_OK, false, false, false, true, 1, 1, 1},
     };
     for (const Case& c : cases) {
         Handler h;
         // A state that each failure must leave alone, or (copy fails) reclassify: the buffer holds
         // a directory while the classification says file.
-        std::strcpy(h->selectedPath, scratch.subfolder.c_str());
+        h->selectedPath = U(scratch.subfolder);
         h->selectionIsFile = true;
         DataObject data;
         data.result = c.getData;
-        data.memory.names = c.noNames ? std::vector<std::string>{} : std::vector{scratch.file};
+        data.memory.names =
+            c.noNames ? std::vector<std::u16string>{} : std::vector{U(scratch.file)};
         data.memory.lockFails = c.lockFails;
+        data.memory.lengthFails = c.lengthFails;
         data.memory.copyFails = c.copyFails;
         EXPECT_EQ(h.Initialize(data), E_INVALIDARG) << c.what;
         EXPECT_EQ(data.calls, 1) << c.what;
         EXPECT_EQ(data.memory.locks, c.locks) << c.what;
         EXPECT_EQ(data.memory.unlocks, c.unlocks) << c.what;
         EXPECT_EQ(data.memory.releases, c.releases) << c.what;
-        EXPECT_EQ(h->selectedPath, scratch.subfolder) << c.what;
-        EXPECT_EQ(h->selectionIsFile, !c.copyFails) << c.what;
+        EXPECT_EQ(h->selectedPath, U(scratch.subfolder)) << c.what;
+        // A name that could not be read: what the selection held is classified again.
+        EXPECT_EQ(h->selectionIsFile, !(c.lengthFails || c.copyFails)) << c.what;
     }
 }
 
@@ -293,50 +373,50 @@ TEST_F(HandlerTest, EntriesWhoseBitmapDidNotLoadHaveNoPicture) {
 }
 
 TEST_F(HandlerTest, InvokeCommandStartsTheHelperForOffsetsOneAndTwo) {
-    const std::string dir = "C:\\Apps\\Backup\\";
-    const std::string helper = dir + "twHelper.exe";
+    const std::u16string dir = u"C:\\Apps\\Backup\\";
+    const std::u16string helper = dir + u"twHelper.exe";
     struct Case {
-        const char* path;
+        const char16_t* path;
         bool isFile;
         uintptr_t verb;
         HRESULT result;
         std::vector<StartRequest> starts;
     };
     const Case cases[] = {
-        {"C:\\Data\\My Documents\\a b.txt", true, 0, S_OK, {}},
-        {"C:\\Data\\My Documents\\a b.txt",
+        {u"C:\\Data\\My Documents\\a b.txt", true, 0, S_OK, {}},
+        {u"C:\\Data\\My Documents\\a b.txt",
          true,
          1,
          S_OK,
-         {{"open", helper, " /createbackupjob C:\\Data\\My Documents\\a b.txt", dir, 5}}},
-        {"C:\\Data\\My Documents\\a b.txt",
+         {{u"open", helper, u" /createbackupjob C:\\Data\\My Documents\\a b.txt", dir, 5}}},
+        {u"C:\\Data\\My Documents\\a b.txt",
          true,
          2,
          S_OK,
-         {{"open", helper, " /viewsnapshots C:\\Data\\My Documents\\a b.txt", dir, 5}}},
-        {"C:\\Data\\My Documents\\a b.txt", true, 3, S_OK, {}},
-        {"C:\\Data\\My Documents\\a b.txt", true, 4, E_INVALIDARG, {}},
-        {"D:\\Photos\\",
+         {{u"open", helper, u" /viewsnapshots C:\\Data\\My Documents\\a b.txt", dir, 5}}},
+        {u"C:\\Data\\My Documents\\a b.txt", true, 3, S_OK, {}},
+        {u"C:\\Data\\My Documents\\a b.txt", true, 4, E_INVALIDARG, {}},
+        {u"D:\\Photos\\",
          false,
          1,
          S_OK,
-         {{"open", helper, " /createbackupjob D:\\Photos\\", dir, 5}}},
-        {"D:\\Photos\\",
+         {{u"open", helper, u" /createbackupjob D:\\Photos\\", dir, 5}}},
+        {u"D:\\Photos\\",
          false,
          2,
          S_OK,
-         {{"open", helper, " /showavailablebackups D:\\Photos\\", dir, 5}}},
-        {"D:\\Photos\\", false, 0, S_OK, {}},
-        {"D:\\Photos\\", false, 3, S_OK, {}},
-        {"D:\\Photos\\", false, 77, E_INVALIDARG, {}},
+         {{u"open", helper, u" /showavailablebackups D:\\Photos\\", dir, 5}}},
+        {u"D:\\Photos\\", false, 0, S_OK, {}},
+        {u"D:\\Photos\\", false, 3, S_OK, {}},
+        {u"D:\\Photos\\", false, 77, E_INVALIDARG, {}},
     };
     for (const Case& c : cases) {
         Handler h;
-        std::strcpy(h->selectedPath, c.path);
+        h->selectedPath = c.path;
         h->selectionIsFile = c.isFile;
         starter.requests.clear();
-        EXPECT_EQ(h.Invoke(c.verb), c.result) << c.path << " " << c.verb;
-        EXPECT_EQ(starter.requests, c.starts) << c.path << " " << c.verb;
+        EXPECT_EQ(h.Invoke(c.verb), c.result) << c.verb;
+        EXPECT_EQ(starter.requests, c.starts) << c.verb;
     }
 }
 
@@ -358,25 +438,27 @@ TEST_F(HandlerTest, InvokeCommandSucceedsWhenTheHelperCannotBeStarted) {
 }
 
 TEST_F(HandlerTest, HelperIsLookedForInTheModulesDirectory) {
+    const std::u16string longDirectory = u"C:\\" + std::u16string(400, u'ü') + u"\\";
     struct Case {
-        const char* moduleFileName;
-        const char* directory;
+        std::u16string moduleFileName;
+        std::u16string directory;
     };
     const Case cases[] = {
-        {"C:\\Program Files\\Tarnwick\\twShellExt_64.dll", "C:\\Program Files\\Tarnwick\\"},
-        {"twShellExt_64.dll", "twShellExt_64.dll\\"},
-        {"", "\\"},
+        {u"C:\\Program Files\\Tarnwick\\twShellExt_64.dll", u"C:\\Program Files\\Tarnwick\\"},
+        {longDirectory + u"twShellExt_64.dll", longDirectory},
+        {u"twShellExt_64.dll", u"twShellExt_64.dll\\"},
+        {u"", u"\\"},
     };
     for (const Case& c : cases) {
         shell::host::SetModuleFileName(c.moduleFileName);
         Handler h;
         ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
         EXPECT_EQ(h->GetModuleDirectory(), c.directory);
-        EXPECT_EQ(h->GetHelperPath(), std::string(c.directory) + "twHelper.exe");
+        EXPECT_EQ(h->GetHelperPath(), c.directory + u"twHelper.exe");
         starter.requests.clear();
         EXPECT_EQ(h.Invoke(1), S_OK);
         ASSERT_EQ(starter.requests.size(), 1u);
-        EXPECT_EQ(starter.requests[0].file, std::string(c.directory) + "twHelper.exe");
+        EXPECT_EQ(starter.requests[0].file, c.directory + u"twHelper.exe");
         EXPECT_EQ(starter.requests[0].directory, c.directory);
     }
 }

@@ -1,7 +1,8 @@
 // Test stand-in for the product's helper, built as twHelper.exe. Each start leaves one record
-// beside the program, "twHelper-<process id>.record": the current directory, a line feed, and the
-// command line exactly as received, in UTF-8. The record appears complete (written under another
-// name, then renamed).
+// beside the program, "twHelper-<process id>.record", of three lines: the current directory and
+// the command line as received (GetCommandLineW), both in UTF-8, then the command line as a
+// program that reads it in the ANSI code page sees it (GetCommandLineA, its bytes unchanged). The
+// record appears complete (written under another name, then renamed).
 #include <windows.h>
 
 #include <string>
@@ -10,9 +11,11 @@
 
 int main() {
     using namespace tw::test;
-    wchar_t current[MAX_PATH * 4] = {};
-    GetCurrentDirectoryW(MAX_PATH * 4, current);
-    const std::string record = Narrow(current) + "\n" + Narrow(GetCommandLineW());
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring current(size, L'\0');
+    current.resize(GetCurrentDirectoryW(size, &current[0]));
+    const std::string record =
+        Narrow(current) + "\n" + Narrow(GetCommandLineW()) + "\n" + GetCommandLineA();
     const std::wstring name =
         ExeDirectory() + L"twHelper-" + std::to_wstring(GetCurrentProcessId());
     if (!WriteFileBytes(name + L".partial", record)) {

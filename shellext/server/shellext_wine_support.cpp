@@ -56,6 +56,18 @@ HRESULT ShellDataObject(const std::wstring& path, IDataObject** result) {
     return hr;
 }
 
+std::vector<std::string> MenuTexts(IContextMenu* handler) {
+    std::vector<std::string> texts;
+    HMENU popup = CreatePopupMenu();
+    if (handler->QueryContextMenu(popup, 0, 1, 100, CMF_NORMAL) == 3) {
+        for (const MenuItem& item : ReadMenu(popup)) {
+            texts.push_back(item.text);
+        }
+    }
+    DestroyMenu(popup);
+    return texts;
+}
+
 HRESULT RegisteredHandlerFor(const std::wstring& path, IContextMenu** result) {
     *result = nullptr;
     Ref<IShellExtInit> init;

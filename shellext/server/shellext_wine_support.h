@@ -61,6 +61,15 @@ struct MenuItem {
 };
 std::vector<MenuItem> ReadMenu(HMENU menu);
 
+// The texts of the items `handler` puts into a new popup menu (QueryContextMenu at position 0,
+// normal flags); empty when it inserts nothing.
+std::vector<std::string> MenuTexts(IContextMenu* handler);
+// What they are for a file and for a folder: a separator, the two entries, a separator.
+inline const std::vector<std::string> kFileEntries = {"", "Backup this file", "Restore this file",
+                                                      ""};
+inline const std::vector<std::string> kFolderEntries = {"", "Backup this folder",
+                                                        "Show available backups", ""};
+
 // The DLL loaded with LoadLibraryW, and its exports.
 class LoadedServer {
   public:

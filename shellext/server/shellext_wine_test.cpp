@@ -35,6 +35,7 @@ std::wstring CurrentDirectory() {
 struct HelperRecord {
     std::wstring currentDirectory;
     std::wstring commandLine;
+    std::string ansiCommandLine;  // as a program reading it in the ANSI code page sees it
 };
 
 // The records twHelper.exe left in `directory`, once `count` of them exist (or the time is up).
@@ -47,9 +48,12 @@ std::vector<HelperRecord> WaitForRecords(const std::wstring& directory, size_t c
         HANDLE search = FindFirstFileW((directory + L"twHelper-*.record").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
-                const std::wstring text = Widen(ReadFileBytes(directory + found.cFileName));
-                const size_t lineEnd = text.find(L'\n');
-                records.push_back({text.substr(0, lineEnd), text.substr(lineEnd + 1)});
+                const std::string text = ReadFileBytes(directory + found.cFileName);
+                const size_t first = text.find('\n');
+                const size_t second = text.find('\n', first + 1);
+                records.push_back({Widen(text.substr(0, first)),
+                                   Widen(text.substr(first + 1, second - first - 1)),
+                                   text.substr(second + 1)});
             } while (FindNextFileW(search, &found));
             FindClose(search);
         }
@@ -95,11 +99,12 @@ void ExpectEmblem(HBITMAP bitmap) {
     EXPECT_EQ(pixels[14 * 16 + 7] & 0xFFFFFF, 0x969696u);  // grey base line
 }
 
-// A data object serving a drop list built here (DROPFILES with ANSI names), or no file list at all.
+// A data object serving a drop list built here (DROPFILES with UTF-16 names, or with the names in
+// the ANSI code page), or no file list at all.
 class DropListDataObject : public IDataObject {
   public:
-    DropListDataObject(std::vector<std::string> names, bool offersFileList)
-        : names_(std::move(names)), offersFileList_(offersFileList) {}
+    DropListDataObject(std::vector<std::wstring> names, bool offersFileList, bool wide = true)
+        : names_(std::move(names)), offersFileList_(offersFileList), wide_(wide) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
         if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDataObject)) {
@@ -118,19 +123,29 @@ class DropListDataObject : public IDataObject {
             (format->tymed & TYMED_HGLOBAL) == 0) {
             return DV_E_FORMATETC;
         }
-        std::string list;
-        for (const std::string& name : names_) {
-            list += name;
-            list += '\0';
+        std::wstring wideList;
+        for (const std::wstring& name : names_) {
+            wideList += name;
+            wideList += L'\0';
         }
-        list += '\0';
+        wideList += L'\0';
+        std::string list;
+        if (wide_) {
+            list.assign(reinterpret_cast<const char*>(wideList.data()),
+                        wideList.size() * sizeof(wchar_t));
+        } else {
+            list.resize(wideList.size() * 2);
+            list.resize(WideCharToMultiByte(CP_ACP, 0, wideList.data(),
+                                            static_cast<int>(wideList.size()), &list[0],
+                                            static_cast<int>(list.size()), nullptr, nullptr));
+        }
         HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
         if (memory == nullptr) {
             return E_OUTOFMEMORY;
         }
         auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
         drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = FALSE;
+        drop->fWide = wide_ ? TRUE : FALSE;
         memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
         GlobalUnlock(memory);
         medium->tymed = TYMED_HGLOBAL;
@@ -158,8 +173,9 @@ class DropListDataObject : public IDataObject {
     }
 
   private:
-    std::vector<std::string> names_;
+    std::vector<std::wstring> names_;
     bool offersFileList_;
+    bool wide_;
     ULONG count_ = 1;
 };
 
@@ -393,22 +409,23 @@ TEST_F(ShellExtensionTest, CommandsStartTheHelperBesideTheDll) {
 }
 
 TEST_F(ShellExtensionTest, SelectionsReducedThroughTheRealDropList) {
-    const std::string fileName = Narrow(file);
-    const std::string folderName = Narrow(folder);
-    const std::string longName = Narrow(selection.path()) + std::string(300, 'n');
+    const std::wstring missingLong = selection.path() + std::wstring(300, L'n');
     struct Case {
-        std::vector<std::string> names;
+        std::vector<std::wstring> names;
+        bool wide;
         std::wstring parameters;  // of the start for offset 2
     };
     const Case cases[] = {
         // Only the first of several counts.
-        {{folderName, fileName}, L" /showavailablebackups " + folder},
-        {{fileName, folderName}, L" /viewsnapshots " + file},
-        // Cut to its first 259 characters; it does not exist, so it counts as a file.
-        {{longName}, L" /viewsnapshots " + Widen(longName.substr(0, 259))},
+        {{folder, file}, true, L" /showavailablebackups " + folder},
+        {{file, folder}, true, L" /viewsnapshots " + file},
+        // A list in the ANSI code page is read as well.
+        {{folder, file}, false, L" /showavailablebackups " + folder},
+        // Whole however long; it does not exist, so it counts as a file.
+        {{missingLong}, true, L" /viewsnapshots " + missingLong},
     };
     for (const Case& c : cases) {
-        DropListDataObject data(c.names, true);
+        DropListDataObject data(c.names, true, c.wide);
         Ref<IContextMenu> handler = Handler(&data);
         ASSERT_NE(handler.get(), nullptr);
         RemoveRecords(install.path());
@@ -420,8 +437,85 @@ TEST_F(ShellExtensionTest, SelectionsReducedThroughTheRealDropList) {
 
     DropListDataObject empty({}, true);
     Handler(&empty, E_INVALIDARG);
-    DropListDataObject noFileList({fileName}, false);
+    DropListDataObject noFileList({file}, false);
     Handler(&noFileList, E_INVALIDARG);
+}
+
+// Names in other scripts and with emoji, as the shell's own data objects carry them, get the
+// entries of what they are and reach the helper exactly as they are named on disk.
+TEST_F(ShellExtensionTest, NamesOutsideTheAnsiCodePageReachTheHelperUnchanged) {
+    struct Case {
+        std::wstring path;
+        bool isFolder;
+    };
+    const Case cases[] = {
+        {selection.path() + L"\u041E\u0442\u0447\u0451\u0442 2026.txt", false},  // Cyrillic
+        {selection.path() + L"\u5199\u771F\u30D5\u30A9\u30EB\u30C0", true},      // CJK
+        {selection.path() + L"Urlaub \U0001F4F7.jpg", false},                    // emoji
+        {selection.path() + L"\U0001F4C1 Ordner", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.path));
+        ASSERT_TRUE(c.isFolder ? CreateDirectoryW(c.path.c_str(), nullptr)
+                               : WriteFileBytes(c.path, "x"));
+        Ref<IContextMenu> handler = HandlerFor(c.path);
+        ASSERT_NE(handler.get(), nullptr);
+        EXPECT_EQ(MenuTexts(handler.get()), c.isFolder ? kFolderEntries : kFileEntries);
+
+        const std::wstring second = c.isFolder ? L" /showavailablebackups " : L" /viewsnapshots ";
+        const std::pair<UINT_PTR, std::wstring> commands[] = {{1, L" /createbackupjob " + c.path},
+                                                              {2, second + c.path}};
+        for (const auto& [offset, parameters] : commands) {
+            RemoveRecords(install.path());
+            EXPECT_EQ(Invoke(handler.get(), offset), S_OK);
+            const std::vector<HelperRecord> records = WaitForRecords(install.path(), 1);
+            ASSERT_EQ(records.size(), 1u);
+            EXPECT_EQ(records[0].commandLine, ExpectedCommandLine(parameters));
+        }
+    }
+}
+
+// For a name the ANSI code page represents, a helper that reads its command line in that code page
+// sees it exactly.
+TEST_F(ShellExtensionTest, AHelperReadingAnsiSeesARepresentableNameExactly) {
+    ASSERT_EQ(GetACP(), 1252u);
+    const std::wstring name = selection.path() + L"Donn\u00E9es \u00E9t\u00E9 \u20AC.txt";
+    ASSERT_TRUE(WriteFileBytes(name, "x"));
+    Ref<IContextMenu> handler = HandlerFor(name);
+    ASSERT_NE(handler.get(), nullptr);
+    RemoveRecords(install.path());
+    EXPECT_EQ(Invoke(handler.get(), 1), S_OK);
+    const std::vector<HelperRecord> records = WaitForRecords(install.path(), 1);
+    ASSERT_EQ(records.size(), 1u);
+    const std::wstring expected = ExpectedCommandLine(L" /createbackupjob " + name);
+    EXPECT_EQ(records[0].commandLine, expected);
+    std::string ansi(expected.size() * 2, '\0');
+    ansi.resize(WideCharToMultiByte(CP_ACP, 0, expected.data(), static_cast<int>(expected.size()),
+                                    &ansi[0], static_cast<int>(ansi.size()), nullptr, nullptr));
+    EXPECT_EQ(records[0].ansiCommandLine, ansi);
+    EXPECT_NE(ansi.find("Donn\xE9"
+                        "es \xE9t\xE9 \x80.txt"),
+              std::string::npos);
+}
+
+// A real folder whose path is longer than 300 units, from a drop list of UTF-16 names (the shell's
+// own data objects cannot name it): classified as a folder and handed on whole.
+TEST_F(ShellExtensionTest, AFolderWithAPathLongerThan300UnitsIsHandedOnWhole) {
+    std::wstring longFolder = WithoutTrailingBackslash(selection.path());
+    for (int level = 0; level < 3; ++level) {
+        longFolder += L"\\" + std::wstring(100, static_cast<wchar_t>(L'a' + level));
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + longFolder).c_str(), nullptr));
+    }
+    ASSERT_GT(longFolder.size(), 300u);
+    DropListDataObject data({longFolder}, true);
+    Ref<IContextMenu> handler = Handler(&data);
+    ASSERT_NE(handler.get(), nullptr);
+    EXPECT_EQ(MenuTexts(handler.get()), kFolderEntries);
+    RemoveRecords(install.path());
+    EXPECT_EQ(Invoke(handler.get(), 2), S_OK);
+    const std::vector<HelperRecord> records = WaitForRecords(install.path(), 1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].commandLine, ExpectedCommandLine(L" /showavailablebackups " + longFolder));
 }
 
 TEST_F(ShellExtensionTest, ComRuntimeLoadsTheHandlerFromItsRegistration) {
