@@ -28,10 +28,10 @@ class ModuleResources {
     using Module = void*;
 
     virtual ~ModuleResources() = default;
-    // Loads the module file at `path` (8-bit text) for its resources only, reading the file on
+    // Loads the module file at `path` (UTF-16, whole) for its resources only, reading the file on
     // disk rather than an image already loaded. A failure is the platform's last error as an
     // HRESULT.
-    virtual HRESULT Load(const std::string& path, Module* module) = 0;
+    virtual HRESULT Load(const std::u16string& path, Module* module) = 0;
     // Finds the resource `id` of type `type` in a loaded module. Its `size` bytes at `data` stay
     // valid until Free.
     virtual HRESULT Find(Module module, const ResourceId& id, const char* type, const char** data,

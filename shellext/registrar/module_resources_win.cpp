@@ -1,4 +1,5 @@
 #include "platform_win.h"
+#include "utf16.h"
 
 namespace tw {
 namespace {
@@ -10,13 +11,13 @@ HRESULT LastErrorResult() {
 
 class WindowsModuleResources final : public ModuleResources {
   public:
-    HRESULT Load(const std::string& path, Module* module) override {
+    HRESULT Load(const std::u16string& path, Module* module) override {
         // Resource-only: nothing of the module runs, and its resources come from the file.
         HMODULE loaded =
-            LoadLibraryExA(path.c_str(), nullptr,
+            LoadLibraryExW(AsWide(path), nullptr,
                            LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         if (loaded == nullptr) {
-            loaded = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+            loaded = LoadLibraryExW(AsWide(path), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         }
         if (loaded == nullptr) {
             return LastErrorResult();

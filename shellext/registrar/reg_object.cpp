@@ -75,15 +75,15 @@ HRESULT CRegObject::RunScriptResource(const char16_t* moduleFile, const Resource
                                       const char* type, bool registering) {
     stopOffset_ = std::string::npos;
     try {
-        std::string path;
-        if (moduleFile == nullptr || !text_.FromUtf16(moduleFile, &path)) {
+        if (moduleFile == nullptr) {
             return E_OUTOFMEMORY;
         }
         if (resources_ == nullptr) {
             return E_NOTIMPL;
         }
+        // The module is loaded through its UTF-16 path, so that any name on disk can be read.
         ModuleResources::Module module = nullptr;
-        HRESULT hr = resources_->Load(path, &module);
+        HRESULT hr = resources_->Load(moduleFile, &module);
         if (FAILED(hr)) {
             return hr;
         }

@@ -16,9 +16,6 @@ const char* const kApprovedDescription = "Tarnwick Shell Extension";
 
 namespace {
 
-// The size of GetModuleFileNameA's buffer: a result of this size means the path did not fit.
-constexpr DWORD kModulePathBuffer = 260;
-
 // The platform of Windows NT, the only one with an Approved list, reports bit 31 clear.
 bool IsWindowsNt() {
     return (registration::PlatformVersion() & 0x80000000u) == 0;
@@ -39,15 +36,53 @@ HRESULT UpdateEveryClass(const ClassEntry* table, bool registering) {
 
 std::u16string EscapeModulePath(const std::u16string& path) {
     std::u16string escaped;
+    escaped.reserve(path.size());
     for (char16_t c : path) {
-        for (int copies = c == u'\'' ? 2 : 1; copies > 0; --copies) {
-            if (escaped.size() == kMaxEscapedPath) {
-                return escaped;
-            }
+        escaped += c;
+        if (c == u'\'') {
             escaped += c;
         }
     }
     return escaped;
+}
+
+namespace {
+
+// S_OK when the code page represents `text` exactly, S_FALSE when it does not, E_OUTOFMEMORY when
+// a conversion cannot be made.
+HRESULT RepresentedExactly(const std::u16string& text, const TextServices& ansi) {
+    std::string narrow;
+    std::u16string back;
+    if (!ansi.FromUtf16(text, &narrow) || !ansi.ToUtf16(narrow, &back)) {
+        return E_OUTOFMEMORY;
+    }
+    return back == text ? S_OK : S_FALSE;
+}
+
+}  // namespace
+
+HRESULT ScriptModulePath(const std::u16string& modulePath, const TextServices& ansi,
+                         std::u16string* scriptPath) {
+    HRESULT hr = RepresentedExactly(modulePath, ansi);
+    if (hr == S_OK) {
+        *scriptPath = modulePath;
+        return S_OK;
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+    std::u16string shortPath;
+    if (registration::ShortPathName(modulePath, &shortPath)) {
+        hr = RepresentedExactly(shortPath, ansi);
+        if (hr == S_OK) {
+            *scriptPath = std::move(shortPath);
+            return S_OK;
+        }
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
 }
 
 HRESULT WriteApprovedValue(Registry& registry) {
@@ -90,22 +125,19 @@ HRESULT CServerModule::RunRegistryScript(WORD resourceId, bool registering,
             return hr;
         }
 
-        char path[kModulePathBuffer] = {};
+        std::u16string modulePath;
         DWORD lastError = 0;
-        const DWORD length =
-            registration::ServerModuleFileName(path, kModulePathBuffer, &lastError);
-        if (length == 0) {
+        if (!registration::ServerModulePath(&modulePath, &lastError)) {
             // A failure the platform gave no reason for is still a failure.
             return lastError == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(lastError);
         }
-        if (length >= kModulePathBuffer) {
-            return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        // The script is 8-bit text: it names the module by a path the code page can carry.
+        std::u16string scriptPath;
+        hr = ScriptModulePath(modulePath, text, &scriptPath);
+        if (FAILED(hr)) {
+            return hr;
         }
-        std::u16string modulePath;
-        if (!text.ToUtf16(std::string(path, length), &modulePath)) {
-            return E_OUTOFMEMORY;
-        }
-        const std::u16string escaped = EscapeModulePath(modulePath);
+        const std::u16string escaped = EscapeModulePath(scriptPath);
         if (FAILED(registrar.AddSubstitution(u"Module", escaped.c_str())) ||
             FAILED(registrar.AddSubstitution(u"Module_Raw", escaped.c_str()))) {
             return E_OUTOFMEMORY;
@@ -114,6 +146,7 @@ HRESULT CServerModule::RunRegistryScript(WORD resourceId, bool registering,
         if (!text.FromUtf16(u"REGISTRY", &type)) {
             return E_OUTOFMEMORY;
         }
+        // The script itself is read from the module's file through its path as it is.
         return registrar.RunScriptResource(modulePath.c_str(), resourceId, type.c_str(),
                                            registering);
     } catch (const std::bad_alloc&) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "registry.h"
+#include "text_services.h"
 
 namespace tw {
 
@@ -16,14 +17,18 @@ extern const char* const kApprovedKey;
 extern const char* const kApprovedValueName;
 extern const char* const kApprovedDescription;
 
-// The longest escaped module path, in characters before the terminating zero; the rest of a longer
-// one is cut off. A path of at most 259 characters (the only kind registration accepts) never
-// reaches it.
-constexpr size_t kMaxEscapedPath = 519;
-
 // `path` with every single quote written twice, so that it reads back unchanged from inside a
-// quoted token of a registry script.
+// quoted token of a registry script. Nothing is ever cut.
 std::u16string EscapeModulePath(const std::u16string& path);
+
+// The path by which the registry script, which is 8-bit text in the thread's ANSI code page, names
+// the module at `modulePath`, so that the registered path loads this very file: the path itself
+// when the code page represents it exactly (converted and back it is unchanged; a best-fit
+// look-alike does not count), otherwise its short form when the volume has one that the code page
+// represents. S_OK with `scriptPath` set; HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION) when
+// neither can be used; E_OUTOFMEMORY when a conversion cannot be made.
+HRESULT ScriptModulePath(const std::u16string& modulePath, const TextServices& ansi,
+                         std::u16string* scriptPath);
 
 // Sets the Approved value: E_ACCESSDENIED when the key cannot be opened or the value not set.
 HRESULT WriteApprovedValue(Registry& registry);

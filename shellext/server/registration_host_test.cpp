@@ -24,7 +24,7 @@ using test::ProductScriptRegistered;
 
 const char* const kApprovedPath =
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
-const char* const kModuleFile = "C:\\Client's Data\\Tarnwick App\\twShellExt_64.dll";
+const char16_t* const kModuleFile = u"C:\\Client's Data\\Tarnwick App\\twShellExt_64.dll";
 const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(uintptr_t{0x7FF800000000});
 
 // The whole script, byte for byte: CR LF after every line, four spaces a level except the TAB
@@ -150,7 +150,7 @@ TEST_F(Registration, WritesTheApprovedValueAndTheScriptsEntriesAndRemovesThem) {
     EXPECT_EQ(ApprovedList(), kApproved);
     EXPECT_EQ(ClassesRoot(), NormalizeSections(kRegistered));
     // The script came from the module's own file, named by its unescaped path.
-    EXPECT_EQ(registration::host::LoadedPaths(), std::vector<std::string>{kModuleFile});
+    EXPECT_EQ(registration::host::LoadedPaths(), std::vector<std::u16string>{kModuleFile});
 
     // Registering again leaves one set of entries.
     EXPECT_EQ(DllRegisterServer(), S_OK);
@@ -167,27 +167,116 @@ TEST_F(Registration, WritesTheApprovedValueAndTheScriptsEntriesAndRemovesThem) {
 }
 
 TEST_F(Registration, TheRegistryReceivesTheModulePathAsTheModuleNamesIt) {
-    const std::string longest = "C:\\" + std::string(248, 'd') + "\\x'y.dll";  // 259 characters
-    ASSERT_EQ(longest.size(), 259u);
-    const std::string paths[] = {
-        "C:\\It's ''doubled''\\'\\twShellExt_64.dll",
-        "C:\\100%% %MODULE% {\\} = s\\twShellExt_64.dll",
-        "C:\\Donn\xE9"
-        "es\\tw.dll",  // é in the ANSI code page
-        longest,
+    struct Case {
+        std::u16string path;
+        std::string registered;  // in code page 1252
     };
-    for (const std::string& path : paths) {
-        SCOPED_TRACE(path);
-        registration::host::SetModuleFileName(path);
+    const Case cases[] = {
+        {u"C:\\It's ''doubled''\\'\\twShellExt_64.dll",
+         "C:\\It's ''doubled''\\'\\twShellExt_64.dll"},
+        {u"C:\\100%% %MODULE% {\\} = s\\twShellExt_64.dll",
+         "C:\\100%% %MODULE% {\\} = s\\twShellExt_64.dll"},
+        {u"C:\\Donn\u00E9es\\tw.dll",
+         "C:\\Donn\xE9"
+         "es\\tw.dll"},
+        // Whole, however long: nothing is cut.
+        {u"C:\\" + std::u16string(255, u'd') + u"\\x'y.dll",
+         "C:\\" + std::string(255, 'd') + "\\x'y.dll"},
+        {u"C:\\" + std::u16string(250, u'e') + u"\\" + std::u16string(250, u'f') + u"\\'.dll",
+         "C:\\" + std::string(250, 'e') + "\\" + std::string(250, 'f') + "\\'.dll"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.registered.substr(0, 60));
+        registration::host::SetModuleFileName(c.path);
         EXPECT_EQ(DllRegisterServer(), S_OK);
-        EXPECT_EQ(InprocServerPath(), path + '\0');
+        EXPECT_EQ(InprocServerPath(), c.registered + '\0');
     }
 }
 
-TEST(EscapedModulePath, DoublesSingleQuotesUpToItsBound) {
+// The script is 8-bit text: a module path the ANSI code page cannot represent is registered by its
+// short form, which names the same file, or not at all.
+TEST_F(Registration, APathTheCodePageCannotCarryIsRegisteredByItsShortForm) {
+    const std::u16string cyrillic = u"C:\\Программы\\Tarnwick\\twShellExt_64.dll";
+    const std::u16string cyrillicShort = u"C:\\____~20A\\Tarnwick\\TWSH~XR4.DLL";
+    // U+0100 has a best fit in 1252 ('A'), which would name another file.
+    const std::u16string bestFit = u"C:\\\u0100rchiv\\twShellExt_64.dll";
+    const std::u16string japanese = u"C:\\\u65E5\u672C\\twShellExt_64.dll";
+    const HRESULT kNoTranslation = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+    ASSERT_EQ(kNoTranslation, MakeHresult(0x80070459u));
+    struct Case {
+        const char* name;
+        std::u16string path;
+        std::u16string shortPath;  // empty: the volume has none
+        const TextServices* text;  // the thread's ANSI code page
+        HRESULT result;
+        std::string registered;  // the InprocServer32 path, in that code page
+    };
+    const Case cases[] = {
+        {"Cyrillic, with a short form", cyrillic, cyrillicShort, &CodePageText::Western(), S_OK,
+         "C:\\____~20A\\Tarnwick\\TWSH~XR4.DLL"},
+        {"Cyrillic, no short form", cyrillic, u"", &CodePageText::Western(), kNoTranslation, ""},
+        {"Cyrillic, short names off (the path comes back)", cyrillic, cyrillic,
+         &CodePageText::Western(), kNoTranslation, ""},
+        {"best fit, with a short form", bestFit, u"C:\\RCHIV~1\\TWSHEL~1.DLL",
+         &CodePageText::Western(), S_OK, "C:\\RCHIV~1\\TWSHEL~1.DLL"},
+        {"best fit, no short form", bestFit, u"", &CodePageText::Western(), kNoTranslation, ""},
+        {"a short form the code page cannot carry either", cyrillic, u"C:\\ПРОГРА~1\\TW.DLL",
+         &CodePageText::Western(), kNoTranslation, ""},
+        {"Japanese in code page 932", japanese, u"C:\\XYZ~1\\TW.DLL", &CodePageText::Japanese(),
+         S_OK,
+         "C:\\\x93\xFA\x96\x7B"
+         "\\twShellExt_64.dll"},
+        {"Japanese in code page 1252", japanese, u"C:\\XYZ~1\\TW.DLL", &CodePageText::Western(),
+         S_OK, "C:\\XYZ~1\\TW.DLL"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshPlatform();
+        registration::host::SetModuleFileName(c.path);
+        if (!c.shortPath.empty()) {
+            registration::host::SetShortPathName(c.path, c.shortPath);
+        }
+        registration::host::SetText(c.text);
+        EXPECT_EQ(DllRegisterServer(), c.result);
+        EXPECT_EQ(ApprovedList(), kApproved);
+        if (SUCCEEDED(c.result)) {
+            EXPECT_EQ(InprocServerPath(), c.registered + '\0');
+            // The script itself was read from the file through its path as it is.
+            EXPECT_EQ(registration::host::LoadedPaths(), std::vector<std::u16string>{c.path});
+        } else {
+            // Refused before the script ran: no class or handler entries.
+            EXPECT_EQ(ClassesRoot(), "");
+            EXPECT_TRUE(registration::host::LoadedPaths().empty());
+        }
+        EXPECT_EQ(DllUnregisterServer(), c.result);
+        EXPECT_EQ(ApprovedList(), "");
+        EXPECT_EQ(ClassesRoot(), SUCCEEDED(c.result) ? NormalizeSections(kUnregistered) : "");
+        EXPECT_EQ(registration::host::ModulesHeld(), 0);
+    }
+}
+
+TEST(ScriptModulePath, KeepsOnlyWhatTheCodePageRepresentsExactly) {
+    const std::pair<std::u16string, bool> cases[] = {
+        {u"C:\\Program Files\\Tarnwick\\twShellExt_64.dll", true},
+        {u"C:\\Donn\u00E9es \u20AC\\tw.dll", true},   // é and € are in 1252
+        {u"C:\\\u0141\u00F3d\u017A\\tw.dll", false},  // Ł and ź only best-fit to L and z
+        {u"C:\\\uFF34\uFF37\\tw.dll", false},         // full-width letters fit to ASCII
+        {u"C:\\Fotos \U0001F4F7\\tw.dll", false},
+    };
+    for (const auto& [path, kept] : cases) {
+        registration::host::Reset();  // no short forms
+        std::u16string scriptPath = u"untouched";
+        const HRESULT hr = ScriptModulePath(path, CodePageText::Western(), &scriptPath);
+        EXPECT_EQ(hr, kept ? S_OK : HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
+        EXPECT_EQ(scriptPath, kept ? path : u"untouched");
+    }
+    registration::host::Reset();
+}
+
+TEST(EscapedModulePath, DoublesSingleQuotesAndCutsNothing) {
     EXPECT_EQ(EscapeModulePath(u"C:\\a'b''c\\d.dll"), u"C:\\a''b''''c\\d.dll");
-    EXPECT_EQ(EscapeModulePath(std::u16string(260, u'\'')), std::u16string(kMaxEscapedPath, u'\''));
-    EXPECT_EQ(EscapeModulePath(std::u16string(600, u'p')), std::u16string(kMaxEscapedPath, u'p'));
+    EXPECT_EQ(EscapeModulePath(std::u16string(600, u'\'')), std::u16string(1200, u'\''));
+    EXPECT_EQ(EscapeModulePath(std::u16string(40000, u'p')), std::u16string(40000, u'p'));
 }
 
 // Registering stops with E_ACCESSDENIED before anything else is written when the Approved value
@@ -300,7 +389,6 @@ class FailingText final : public TextServices {
 // Failures between the Approved value and the script: registering has written the Approved value
 // and no class entries; unregistering has deleted the Approved value and left the class entries.
 TEST_F(Registration, FailuresBeforeTheScriptRuns) {
-    const std::string tooLong = "C:\\" + std::string(300, 'p') + ".dll";
     const FailingText pathToUtf16(nullptr, true);
     const FailingText appId(u"APPID", false);
     const FailingText module(u"Module", false);
@@ -308,20 +396,19 @@ TEST_F(Registration, FailuresBeforeTheScriptRuns) {
     const FailingText type(u"REGISTRY", false);
     struct Case {
         const char* name;
-        std::string moduleFile;    // empty: the module's file name cannot be had
-        DWORD moduleFileError;     // the last error then
-        const TextServices* text;  // null: the code page's own
+        std::u16string moduleFile;  // empty: the module's file name cannot be had
+        DWORD moduleFileError;      // the last error then
+        const TextServices* text;   // null: the code page's own
         bool scriptPresent;
         HRESULT result;
     };
     const Case cases[] = {
-        {"module file name fails", "", ERROR_MOD_NOT_FOUND, nullptr, true,
+        {"module file name fails", u"", ERROR_MOD_NOT_FOUND, nullptr, true,
          HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)},
         // Reported as a failure even when the platform gives no reason.
-        {"module file name fails without a reason", "", ERROR_SUCCESS, nullptr, true, E_FAIL},
-        {"path of 260 characters", "C:\\" + std::string(253, 'p') + ".dll", 0, nullptr, true,
-         MakeHresult(0x8007007Au)},
-        {"path of 305 characters", tooLong, 0, nullptr, true, MakeHresult(0x8007007Au)},
+        {"module file name fails without a reason", u"", ERROR_SUCCESS, nullptr, true, E_FAIL},
+        {"path the code page cannot carry, no short form", u"C:\\Программы\\tw.dll", 0, nullptr,
+         true, MakeHresult(0x80070459u)},
         {"path not converted", kModuleFile, 0, &pathToUtf16, true, E_OUTOFMEMORY},
         {"APPID not added", kModuleFile, 0, &appId, true, E_OUTOFMEMORY},
         {"Module not added", kModuleFile, 0, &module, true, E_OUTOFMEMORY},

@@ -4,6 +4,8 @@
 // drive (registration_platform_host.h).
 #pragma once
 
+#include <string>
+
 #include "module_resources.h"
 #include "registry.h"
 #include "text_services.h"
@@ -13,10 +15,13 @@ namespace tw::registration {
 // GetVersion: bit 31 is clear on the Windows NT platform.
 DWORD PlatformVersion();
 
-// GetModuleFileNameA of the server module (moduleInstance) into `buffer` of `size` characters:
-// the number of characters copied, 0 on failure, `size` when the path filled the buffer (and may
-// have been cut). `lastError` receives GetLastError right after the call.
-DWORD ServerModuleFileName(char* buffer, DWORD size, DWORD* lastError);
+// GetModuleFileNameW of the server module (moduleInstance), whole however long it is. False on
+// failure, with GetLastError in `lastError`.
+bool ServerModulePath(std::u16string* path, DWORD* lastError);
+
+// GetShortPathNameW: the short form of an existing file's path. False when the platform gives
+// none. (A volume without short names gives the path back as it is.)
+bool ShortPathName(const std::u16string& path, std::u16string* shortPath);
 
 // The registry, the text services of the thread's ANSI code page, and the resource loading that
 // registration and its registrar work with.

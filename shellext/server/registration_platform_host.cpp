@@ -85,7 +85,7 @@ bool SameType(const std::string& a, const char* b) {
 // The module file's resources: one module, holding at most one resource.
 class Resources final : public ModuleResources {
   public:
-    HRESULT Load(const std::string& path, Module* module) override {
+    HRESULT Load(const std::u16string& path, Module* module) override {
         loadedPaths.push_back(path);
         if (path != moduleFileName) {
             return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
@@ -109,16 +109,16 @@ class Resources final : public ModuleResources {
     }
     void Free(Module) override { --held; }
 
-    std::string moduleFileName;
+    std::u16string moduleFileName;
     bool hasResource = false;
     ResourceId resourceId{static_cast<unsigned short>(0)};
     std::string resourceType;
     std::string resourceBytes;
-    std::vector<std::string> loadedPaths;
+    std::vector<std::u16string> loadedPaths;
     int held = 0;
 };
 
-const char* const kDefaultModuleFileName = "C:\\Program Files\\Tarnwick\\twShellExt_64.dll";
+const char16_t* const kDefaultModuleFileName = u"C:\\Program Files\\Tarnwick\\twShellExt_64.dll";
 const DWORD kWindowsNtVersion = 0x23F00206;  // 6.2, build 9200
 
 struct State {
@@ -135,6 +135,8 @@ struct State {
     DWORD version = kWindowsNtVersion;
     bool moduleFileNameFails = false;
     DWORD moduleFileNameError = 0;
+    std::u16string shortPathOf;  // the one path that has a short form
+    std::u16string shortPath;
     const TextServices* text = nullptr;
 };
 
@@ -161,7 +163,7 @@ void SetVersion(DWORD version) {
     Current().version = version;
 }
 
-void SetModuleFileName(const std::string& path) {
+void SetModuleFileName(const std::u16string& path) {
     Current().resources.moduleFileName = path;
     Current().moduleFileNameFails = false;
 }
@@ -169,6 +171,11 @@ void SetModuleFileName(const std::string& path) {
 void FailModuleFileName(DWORD error) {
     Current().moduleFileNameFails = true;
     Current().moduleFileNameError = error;
+}
+
+void SetShortPathName(const std::u16string& path, const std::u16string& shortPath) {
+    Current().shortPathOf = path;
+    Current().shortPath = shortPath;
 }
 
 void SetText(const TextServices* text) {
@@ -183,7 +190,7 @@ void SetResource(const ResourceId& id, const std::string& type, const std::strin
     resources.resourceBytes = bytes;
 }
 
-const std::vector<std::string>& LoadedPaths() {
+const std::vector<std::u16string>& LoadedPaths() {
     return Current().resources.loadedPaths;
 }
 
@@ -201,27 +208,24 @@ DWORD PlatformVersion() {
     return host::Current().version;
 }
 
-DWORD ServerModuleFileName(char* buffer, DWORD size, DWORD* lastError) {
+bool ServerModulePath(std::u16string* path, DWORD* lastError) {
     const host::State& state = host::Current();
     if (state.moduleFileNameFails) {
         *lastError = state.moduleFileNameError;
-        return 0;
+        return false;
     }
-    const std::string& path = state.resources.moduleFileName;
-    if (size == 0) {
-        *lastError = ERROR_INSUFFICIENT_BUFFER;
-        return 0;
-    }
-    if (path.size() >= size) {
-        path.copy(buffer, size - 1);
-        buffer[size - 1] = '\0';
-        *lastError = ERROR_INSUFFICIENT_BUFFER;
-        return size;
-    }
-    path.copy(buffer, path.size());
-    buffer[path.size()] = '\0';
+    *path = state.resources.moduleFileName;
     *lastError = ERROR_SUCCESS;
-    return static_cast<DWORD>(path.size());
+    return true;
+}
+
+bool ShortPathName(const std::u16string& path, std::u16string* shortPath) {
+    const host::State& state = host::Current();
+    if (state.shortPathOf.empty() || path != state.shortPathOf) {
+        return false;
+    }
+    *shortPath = state.shortPath;
+    return true;
 }
 
 Registry& PlatformRegistry() {

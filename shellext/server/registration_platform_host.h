@@ -18,11 +18,13 @@ InMemoryRegistry& Registry();
 // What PlatformVersion gives (initially a Windows NT version, bit 31 clear).
 void SetVersion(DWORD version);
 
-// What ServerModuleFileName copies, as GetModuleFileNameA does: the path cut to fit the buffer,
-// and the buffer's size returned with ERROR_INSUFFICIENT_BUFFER when it does not fit. With
-// FailModuleFileName, nothing is copied and 0 is returned with `error` as the last error.
-void SetModuleFileName(const std::string& path);
+// The module's path that ServerModulePath gives, whole. With FailModuleFileName, it fails with
+// `error` as the last error.
+void SetModuleFileName(const std::u16string& path);
 void FailModuleFileName(DWORD error);
+
+// The short form ShortPathName gives for `path`; every other path has none (initially none has).
+void SetShortPathName(const std::u16string& path, const std::u16string& shortPath);
 
 // The text services behind PlatformText() (initially CodePageText::Western()); null restores them.
 void SetText(const TextServices* text);
@@ -31,7 +33,7 @@ void SetText(const TextServices* text);
 // module then holds the one resource given here (none initially).
 void SetResource(const ResourceId& id, const std::string& type, const std::string& bytes);
 // The paths loaded so far, and how many loaded modules were not freed again.
-const std::vector<std::string>& LoadedPaths();
+const std::vector<std::u16string>& LoadedPaths();
 int ModulesHeld();
 
 // Puts every stand-in back to its initial state.

@@ -146,19 +146,25 @@ DWORD Regsvr32(const std::wstring& arguments) {
 // The texts of the menu that a handler made through the COM runtime puts up for the item at
 // `path`.
 std::vector<std::string> MenuTextsFromTheRegistry(const std::wstring& path) {
-    std::vector<std::string> texts;
     Ref<IContextMenu> menu;
     EXPECT_EQ(RegisteredHandlerFor(path, reinterpret_cast<IContextMenu**>(menu.out())), S_OK);
-    if (menu.get() == nullptr) {
-        return texts;
-    }
-    HMENU popup = CreatePopupMenu();
-    EXPECT_EQ(menu->QueryContextMenu(popup, 0, 1, 100, CMF_NORMAL), 3);
-    for (const MenuItem& item : ReadMenu(popup)) {
-        texts.push_back(item.text);
-    }
-    DestroyMenu(popup);
-    return texts;
+    return menu.get() == nullptr ? std::vector<std::string>() : MenuTexts(menu.get());
+}
+
+// The one record the recording twHelper.exe leaves in `directory` (UTF-8 as UTF-16), once it is
+// there; empty when none came within the time.
+std::wstring WaitForRecord(const std::wstring& directory) {
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    do {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((directory + L"twHelper-*.record").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+            return Widen(ReadFileBytes(directory + found.cFileName));
+        }
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return std::wstring();
 }
 
 class Registration : public ::testing::Test {
@@ -230,6 +236,22 @@ class Registration : public ::testing::Test {
                   REGDB_E_CLASSNOTREG);
     }
 
+    // Runs the uninstall helper at `helper` and waits for the regsvr32 it starts, which runs on
+    // its own after the helper has ended, to have unregistered everything.
+    void RunUninstallHelper(const std::wstring& helper) {
+        const ProcessResult run = RunProcess(QuoteArgument(helper));
+        ASSERT_TRUE(run.started);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0u);
+        const ULONGLONG deadline = GetTickCount64() + 60000;
+        while ((KeyExists(kClassKey) || ApprovedValues().count(kClsid) != 0) &&
+               GetTickCount64() < deadline) {
+            Sleep(100);
+        }
+        ExpectUnregistered();
+        Sleep(500);  // let regsvr32 unload the DLL before the folder is removed
+    }
+
     TempDir root{L"Client's Data"};
     TempDir selection{L"Selection"};
     std::wstring install, dll;
@@ -245,12 +267,10 @@ TEST_F(Registration, Regsvr32RegistersEveryEntryOnceAndExplorersWayOfLoadingWork
     ASSERT_TRUE(WriteFileBytes(file, "x"));
     const std::wstring folder = selection.path() + L"Photo Folder";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    EXPECT_EQ(MenuTextsFromTheRegistry(file),
-              (std::vector<std::string>{"", "Backup this file", "Restore this file", ""}));
+    EXPECT_EQ(MenuTextsFromTheRegistry(file), kFileEntries);
     // The runtime loaded the registered copy.
     EXPECT_NE(GetModuleHandleW(dll.c_str()), nullptr);
-    EXPECT_EQ(MenuTextsFromTheRegistry(folder),
-              (std::vector<std::string>{"", "Backup this folder", "Show available backups", ""}));
+    EXPECT_EQ(MenuTextsFromTheRegistry(folder), kFolderEntries);
 }
 
 TEST_F(Registration, Regsvr32UnregistersAndKeepsTheSharedKeys) {
@@ -303,18 +323,86 @@ TEST_F(Registration, UninstallHelperBesideTheDllUnregistersItThroughRegsvr32) {
     ExpectRegistered();
     const std::wstring helper = install + L"TwUninstall.exe";
     ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"TwUninstall_64test.exe", helper));
-    const ProcessResult run = RunProcess(QuoteArgument(helper));
-    ASSERT_TRUE(run.started);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u);
-    // regsvr32 runs on its own after the helper has ended.
-    const ULONGLONG deadline = GetTickCount64() + 60000;
-    while ((KeyExists(kClassKey) || ApprovedValues().count(kClsid) != 0) &&
-           GetTickCount64() < deadline) {
-        Sleep(100);
+    RunUninstallHelper(helper);
+}
+
+// The long form of an existing path (its short 8.3 names resolved), for comparing paths that name
+// the same file.
+std::wstring LongForm(const std::wstring& path) {
+    const DWORD size = GetLongPathNameW(path.c_str(), nullptr, 0);
+    std::wstring longPath(size, L'\0');
+    longPath.resize(GetLongPathNameW(path.c_str(), &longPath[0], size));
+    return longPath;
+}
+
+// The product installed in a folder whose name code page 1252 cannot represent: the registry script
+// is 8-bit text, so registration names the DLL by its short form, and everything works from there.
+TEST_F(Registration, InAFolderTheCodePageCannotRepresentEverythingWorks) {
+    ASSERT_EQ(GetACP(), 1252u);
+    TempDir programs(L"\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u043C\u044B");  // Программы
+    const std::wstring folder = programs.path() + L"Tarnwick \u5DE5\u5177\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring unusualDll = folder + L"twShellExt_64.dll";
+    ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twShellExt_64.dll", unusualDll));
+    ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twHelper.exe", folder + L"twHelper.exe"));
+    ASSERT_TRUE(
+        CopyFileTo(ExeDirectory() + L"TwUninstall_64test.exe", folder + L"TwUninstall.exe"));
+
+    ASSERT_EQ(Regsvr32(L"/s " + QuoteArgument(unusualDll)), 0u);
+    EXPECT_EQ(ApprovedValues().count(kClsid), 1u);
+    // InprocServer32 names a path that resolves to this very DLL.
+    HKEY server = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(kClassKey + "\\InprocServer32").c_str(), 0,
+                            KEY_READ, &server),
+              ERROR_SUCCESS);
+    wchar_t registered[2048] = {};
+    DWORD size = sizeof(registered) - sizeof(wchar_t);
+    DWORD type = 0;
+    EXPECT_EQ(RegQueryValueExW(server, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(registered),
+                               &size),
+              ERROR_SUCCESS);
+    RegCloseKey(server);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_NE(std::wstring(registered), unusualDll);
+    EXPECT_EQ(LongForm(registered), unusualDll) << Narrow(registered);
+
+    // Explorer's way of loading it gives the menus, and the helper beside it is started there.
+    const std::wstring file = selection.path() + L"\u041E\u0442\u0447\u0451\u0442.txt";
+    ASSERT_TRUE(WriteFileBytes(file, "x"));
+    const std::wstring photos = selection.path() + L"\u5199\u771F";
+    ASSERT_TRUE(CreateDirectoryW(photos.c_str(), nullptr));
+    EXPECT_EQ(MenuTextsFromTheRegistry(file), kFileEntries);
+    EXPECT_EQ(MenuTextsFromTheRegistry(photos), kFolderEntries);
+    {
+        Ref<IContextMenu> menu;
+        ASSERT_EQ(RegisteredHandlerFor(file, reinterpret_cast<IContextMenu**>(menu.out())), S_OK);
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = MAKEINTRESOURCEA(1);
+        EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
     }
-    ExpectUnregistered();
-    Sleep(500);  // let regsvr32 unload the DLL before the folder is removed
+    const std::wstring record = WaitForRecord(folder);
+    ASSERT_FALSE(record.empty());
+    // Its current directory, its own path (the command line's first token) and the parameters.
+    const size_t firstLine = record.find(L'\n');
+    const std::wstring commandLine =
+        record.substr(firstLine + 1, record.find(L'\n', firstLine + 1) - firstLine - 1);
+    EXPECT_EQ(LongForm(record.substr(0, firstLine)) + L"\\", folder);
+    const std::wstring parameters = L" /createbackupjob " + file;
+    ASSERT_GT(commandLine.size(), parameters.size());
+    EXPECT_EQ(commandLine.substr(commandLine.size() - parameters.size()), parameters);
+    // The helper's path, quoted when it holds spaces, then the space before the parameters.
+    std::wstring helper = commandLine.substr(0, commandLine.size() - parameters.size());
+    ASSERT_EQ(helper.back(), L' ') << Narrow(commandLine);
+    helper.pop_back();
+    if (helper.size() >= 2 && helper.front() == L'"' && helper.back() == L'"') {
+        helper = helper.substr(1, helper.size() - 2);
+    }
+    EXPECT_EQ(LongForm(helper), folder + L"twHelper.exe") << Narrow(helper);
+
+    // The uninstall helper placed beside it has regsvr32 unregister everything.
+    RunUninstallHelper(folder + L"TwUninstall.exe");
+    CoFreeUnusedLibrariesEx(0, 0);
 }
 
 }  // namespace

@@ -97,10 +97,18 @@ TEST(CodePageText, ConvertsBothWays) {
         EXPECT_TRUE(text.FromUtf16(c.text, &narrow));
         EXPECT_EQ(narrow, c.bytes);
     }
-    // What the code page lacks becomes '?'.
-    std::string narrow;
-    EXPECT_TRUE(CodePageText::Western().FromUtf16(u"a\u30BDb", &narrow));
-    EXPECT_EQ(narrow, "a?b");
+    // What the code page lacks becomes '?', or in 1252 its best fit where it has one: then the
+    // text does not convert back to what it was.
+    const std::pair<std::u16string, std::string> lacking[] = {
+        {u"a\u30BDb", "a?b"},           {u"\u0100\u0142\u0110\u0132", "Al\xD0?"},
+        {u"\uFF32\uFF45\uFF50", "Rep"}, {u"\u041E\u0442\u0447\u0435\u0442", "?????"},
+        {u"\U0001F4F7", "??"},
+    };
+    for (const auto& [wide, bytes] : lacking) {
+        std::string narrow;
+        EXPECT_TRUE(CodePageText::Western().FromUtf16(wide, &narrow));
+        EXPECT_EQ(narrow, bytes);
+    }
 }
 
 TEST(CodePageText, ConvertsUtf8) {

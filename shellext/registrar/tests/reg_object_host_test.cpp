@@ -192,7 +192,6 @@ TEST(CRegObject, FailsWithOutOfMemoryWhenATextConversionFails) {
     text.failFromUtf16 = true;
     EXPECT_EQ(registrar.AddSubstitution(u"Other", u"value"), E_OUTOFMEMORY);
     EXPECT_EQ(registrar.RunScriptText("HKCR { K = s '%Name%' }", kRegister), E_OUTOFMEMORY);
-    EXPECT_EQ(registrar.RunScriptResource(u"tw.dll", 101, "REGISTRY", kRegister), E_OUTOFMEMORY);
     text.failFromUtf16 = false;
     text.failToUtf16 = true;
     EXPECT_EQ(registrar.RunScriptText("HKCR { K = d 1 }", kRegister), E_OUTOFMEMORY);
@@ -203,7 +202,7 @@ TEST(CRegObject, FailsWithOutOfMemoryWhenATextConversionFails) {
 // Resources served from memory, counting loads and frees.
 class FakeResources final : public ModuleResources {
   public:
-    HRESULT Load(const std::string& path, Module* module) override {
+    HRESULT Load(const std::u16string& path, Module* module) override {
         loadedPath = path;
         if (FAILED(loadResult)) {
             return loadResult;
@@ -232,7 +231,7 @@ class FakeResources final : public ModuleResources {
     DWORD size_ = 0;
     int loads = 0;
     int frees = 0;
-    std::string loadedPath;
+    std::u16string loadedPath;
     std::string foundId;
     std::string foundType;
 };
@@ -242,9 +241,10 @@ TEST(CRegObject, RunsAScriptResource) {
     FakeResources resources;
     resources.bytes = std::string("HKCR { K }\0HKCR { L }", 21);  // the NUL ends the script
     CRegObject registrar(registry, kText, &resources);
-    EXPECT_EQ(registrar.RunScriptResource(u"C:\\Program Files\\tw.dll", 101, "REGISTRY", kRegister),
-              S_OK);
-    EXPECT_EQ(resources.loadedPath, "C:\\Program Files\\tw.dll");
+    // The module is loaded through its path as it is, whatever the ANSI code page can represent.
+    const std::u16string path = u"C:\\Программы\\\U0001F4BE " + std::u16string(300, u'x') + u".dll";
+    EXPECT_EQ(registrar.RunScriptResource(path.c_str(), 101, "REGISTRY", kRegister), S_OK);
+    EXPECT_EQ(resources.loadedPath, path);
     EXPECT_EQ(resources.foundId, "101");
     EXPECT_EQ(resources.foundType, "REGISTRY");
     EXPECT_EQ(RegistrySections(registry.Snapshot(), kText), "[HKEY_CLASSES_ROOT\\K]\n");

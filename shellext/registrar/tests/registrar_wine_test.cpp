@@ -192,6 +192,20 @@ TEST(TextServices, TheStandInAnswersAsThePlatformDoes) {
         EXPECT_EQ(back, character);
     }
     EXPECT_GT(known, GetACP() == 932 ? 500u : 250u);
+    // What 1252 lacks converts to the same best fit, or '?', as the platform's conversion.
+    if (GetACP() == 1252) {
+        std::u16string lacking = u"\u0410\u0436\u4E2D\U0001F4F7";
+        for (char16_t c = 0x100; c <= 0x17F; ++c) {
+            lacking += c;
+        }
+        for (char16_t c = 0xFF01; c <= 0xFF5E; ++c) {
+            lacking += c;
+        }
+        std::string fromPlatform, fromStandIn;
+        ASSERT_TRUE(platform.FromUtf16(lacking, &fromPlatform));
+        ASSERT_TRUE(standIn.FromUtf16(lacking, &fromStandIn));
+        EXPECT_EQ(fromStandIn, fromPlatform);
+    }
 }
 
 TEST(Registry, ScriptCasesGiveTheSameInMemoryAndInTheRealRegistry) {
@@ -287,6 +301,21 @@ TEST(RunScriptResource, ReadsTheScriptFromTheModuleFile) {
     EXPECT_TRUE(missingResult == HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) ||
                 missingResult == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
         << Hex(missingResult);
+
+    // A module file whose name the ANSI code page cannot represent is read all the same. (The run in
+    // code page 932 has no Unix locale that could store such a file name, so only the run in 1252
+    // can make the file.)
+    if (GetACP() != 1252) {
+        return;
+    }
+    TempDir unusual(L"\u0420\u0435\u0441\u0443\u0440\u0441\u044B \U0001F4E6");
+    ASSERT_FALSE(unusual.path().empty());
+    const std::wstring copy = unusual.path() + L"\u8CC7\u6E90.dll";
+    ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"registrar_resources.dll", copy));
+    EXPECT_EQ(Hex(registrar.RunScriptResource(FromWide(copy.c_str()).c_str(), 101, "REGISTRY",
+                                              kRegister)),
+              Hex(S_OK));
+    EXPECT_NE(RealSections(scratch.key()).find("InprocServer32"), std::string::npos);
 }
 
 TEST(CRegObject, ThePlatformDefaultsUseTheRealRegistry) {
