@@ -13,3 +13,6 @@ for preset in win32 win64 host-release; do
 done
 echo "== dist/"
 find dist -type f -printf '%10s  %p\n' | sort -k2
+# Explorer maps the shell extension into every process that shows a file's context menu.
+dll_size=$(stat -c %s dist/twShellExt_64.dll)
+echo "twShellExt_64.dll: $dll_size bytes (at most 262144, 256 KiB)"

@@ -1,8 +1,12 @@
 // The process-wide diagnostic log object. It carries a file name and an output stream, but the
 // stream is never opened and every message is discarded: the handler writes nothing anywhere.
+//
+// The stream is a C stream of the standard library, held as a null handle: a file stream object
+// of the C++ library would link its locale machinery (about 720 KB) into a DLL that Explorer maps
+// into every process that shows a file's context menu, for a stream that is never opened.
 #pragma once
 
-#include <fstream>
+#include <cstdio>
 #include <string>
 
 namespace tw {
@@ -18,11 +22,13 @@ class CLogFile {
     void Log(const std::string& message) noexcept { static_cast<void>(message); }
 
     const std::string& FileName() const { return fileName; }
+    // The stream: never opened, so always null.
+    std::FILE* Stream() const { return stream; }
 
   private:
     CLogFile();
 
-    std::ofstream stream;  // constructed without a file, never opened
+    std::FILE* stream = nullptr;  // never opened
     std::string fileName;
 };
 

@@ -42,6 +42,7 @@ TEST(CLogFile, DiscardsEveryMessageAndCreatesNoFile) {
     CLogFile* log = CLogFile::Instance();
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->FileName(), "___tarnlog.txt");
+    EXPECT_EQ(log->Stream(), nullptr);
     for (const std::string& message :
          {std::string(), std::string("Interface Initialize"), std::string(100000, 'm')}) {
         log->Log(message);
