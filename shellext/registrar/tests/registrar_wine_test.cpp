@@ -302,9 +302,9 @@ TEST(RunScriptResource, ReadsTheScriptFromTheModuleFile) {
                 missingResult == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
         << Hex(missingResult);
 
-    // A module file whose name the ANSI code page cannot represent is read all the same. (The run in
-    // code page 932 has no Unix locale that could store such a file name, so only the run in 1252
-    // can make the file.)
+    // A module file whose name the ANSI code page cannot represent is read all the same. (The run
+    // in code page 932 has no Unix locale that could store such a file name, so only the run in
+    // 1252 can make the file.)
     if (GetACP() != 1252) {
         return;
     }
