@@ -23,6 +23,9 @@ using BOOL = int;
 using HRESULT = int32_t;
 using WCHAR = wchar_t;
 using LPVOID = void*;
+// A module in the process: its image base.
+using HINSTANCE = struct HINSTANCE__*;
+using HMODULE = HINSTANCE;
 
 #define STDMETHODCALLTYPE
 #define WINAPI

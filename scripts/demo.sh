@@ -16,7 +16,7 @@ if [ -z "${TW_DEMO_UNDER_XVFB:-}" ]; then
     # The Explorer stand-in, the recording helper and the 64-bit build of the uninstall helper.
     cmake --preset win64 >/dev/null
     cmake --build --preset win64 -j "$(nproc)" \
-        --target twshellext_demo twhelper_recorder TwUninstall_64test >/dev/null
+        --target twshellext_demo fake_twhelper TwUninstall_64test >/dev/null
     # Everything else runs with a virtual display, which the on-screen menu needs.
     exec env TW_DEMO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi

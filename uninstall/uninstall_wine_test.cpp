@@ -31,7 +31,7 @@ TEST(UninstallHelper, HasRegsvr32UnregisterBothDllsBesideIt) {
     // Both names get the trace DLL: the 32-bit build cannot run here, so the 64-bit stand-in takes
     // its name too, and each trace tells which of the two starts happened.
     for (const wchar_t* name : {L"twShellExt.dll", L"twShellExt_64.dll"}) {
-        ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"unregister_trace.dll", installed.path() + name));
+        ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"fake_shellext.dll", installed.path() + name));
     }
 
     const ProcessResult run =

@@ -1,6 +1,6 @@
 #include "unregister.h"
 
-#include "recording_starter.h"
+#include "fake_process_starter.h"
 
 #include <gtest/gtest.h>
 
@@ -36,14 +36,14 @@ TEST(UnregisterShellExtensions, StartsBothUnregistrationsInOrderFromTheHelpersDi
         {longDirectory + u"TwUninstall.exe", longDirectory},
     };
     for (const Case& c : cases) {
-        RecordingStarter starter;
+        FakeProcessStarter starter;
         UnregisterShellExtensions(c.helperPath, starter);
         EXPECT_EQ(starter.requests, ExpectedStarts(c.directory)) << c.directory.size();
     }
 }
 
 TEST(UnregisterShellExtensions, SecondStartIsMadeWhenTheFirstFails) {
-    RecordingStarter starter;
+    FakeProcessStarter starter;
     starter.refused = {0, 1};
     UnregisterShellExtensions(u"D:\\x y\\TwUninstall.exe", starter);
     EXPECT_EQ(starter.requests, ExpectedStarts(u"D:\\x y\\"));
@@ -52,7 +52,7 @@ TEST(UnregisterShellExtensions, SecondStartIsMadeWhenTheFirstFails) {
 TEST(UnregisterShellExtensions, StartsNothingWithoutABackslashInThePath) {
     for (const char16_t* path :
          {u"", u"TwUninstall.exe", u"C:TwUninstall.exe", u"/usr/bin/TwUninstall"}) {
-        RecordingStarter starter;
+        FakeProcessStarter starter;
         UnregisterShellExtensions(path, starter);
         EXPECT_TRUE(starter.requests.empty());
     }

@@ -13,8 +13,8 @@
 #include <map>
 #include <string>
 
-#include "exports.h"
-#include "shell_platform_host.h"
+#include "fake_module.h"
+#include "fake_shell.h"
 #include "simple_shl_ext.h"
 #include "utf16.h"
 
@@ -42,16 +42,22 @@ const ScratchFile& File() {
     return file;
 }
 
+// The module the handlers count themselves in, and the platform stand-in they work with.
+tw::FakeModule handlerModule;
+tw::FakeShell fakeShell;
+
 void BM_WholeMenu(benchmark::State& state) {
     void* made = nullptr;
-    if (DllGetClassObject(tw::CLSID_SimpleShlExt, IID_IClassFactory, &made) != S_OK) {
+    // The class object, as the DLL makes it for the handler class.
+    if (tw::CSimpleShlExt::CreateClassObject(&tw::CSimpleShlExt::CreateInstance, IID_IClassFactory,
+                                             &made) != S_OK) {
         state.SkipWithError("no class object");
         return;
     }
     auto* factory = static_cast<IClassFactory*>(made);
-    tw::shell::host::DataObject selection;
+    tw::FakeDataObject selection;
     selection.memory.names = {File().widePath};
-    tw::shell::host::Menu menu;
+    tw::FakeMenu menu;
     for (auto _ : state) {
         void* handler = nullptr;
         factory->CreateInstance(nullptr, IID_IShellExtInit, &handler);
@@ -70,7 +76,7 @@ BENCHMARK(BM_WholeMenu);
 void BM_DirectoryTestOfTheSamePath(benchmark::State& state) {
     const std::u16string& path = File().widePath;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(tw::shell::IsDirectory(path));
+        benchmark::DoNotOptimize(fakeShell.IsDirectory(path));
     }
 }
 BENCHMARK(BM_DirectoryTestOfTheSamePath);
@@ -97,7 +103,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot make a scratch file\n");
         return 1;
     }
-    DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -107,6 +112,5 @@ int main(int argc, char** argv) {
         std::cout << "whole menu / one directory test = " << std::fixed << std::setprecision(2)
                   << menu / query << " (at most 1.5)" << std::endl;
     }
-    DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
     return 0;
 }

@@ -1,6 +1,10 @@
-// The platform operations the context-menu handler carries its decisions out with. The Windows
-// build implements them with the Win32 calls named beside each one (shell_platform_win.cpp); the
-// host build with small stand-ins that tests and benchmarks can drive (shell_platform_host.h).
+// The platform operations the context-menu handler carries its decisions out with, as an
+// interface: the Windows build's Win32ShellPlatform (shell_platform_win.h) makes the Win32 calls
+// named beside each operation; tests hand in a FakeShell (fake_shell.h).
+//
+// Handler objects are made by the class object with no arguments, so they find the platform
+// through one process-wide reference: the first platform constructed takes it (the DLL constructs
+// its Win32ShellPlatform at load), and gives it back when it is destroyed.
 #pragma once
 
 #include <string>
@@ -10,46 +14,63 @@
 
 namespace tw {
 
-// The server module's handle in the process. `moduleInstance` is the image base, known from load,
-// and is used to load resources; `dllInstance` is recorded by the entry point and is used to find
-// the module's own file.
-extern HINSTANCE moduleInstance;
-extern HINSTANCE dllInstance;
+class ShellPlatform {
+  public:
+    ShellPlatform(const ShellPlatform&) = delete;
+    ShellPlatform& operator=(const ShellPlatform&) = delete;
 
-namespace shell {
+    // The platform of this process; null while none is constructed.
+    static ShellPlatform* Current() noexcept { return current; }
 
-// GlobalLock / GlobalUnlock: map a data object's global memory to a drop list and unmap it. Null
-// when the memory cannot be locked.
-HDROP LockDropList(HGLOBAL memory);
-void UnlockDropList(HGLOBAL memory);
-// DragQueryFileW with index 0xFFFFFFFF: how many names the drop list holds.
-UINT DroppedNameCount(HDROP drop);
-// DragQueryFileW without a buffer: the length of name `index` in UTF-16 units, without its
-// terminator; 0 on failure.
-UINT DroppedNameLength(HDROP drop, UINT index);
-// DragQueryFileW: copies name `index`, NUL-terminated and cut to `size` units including the
-// terminator; returns the number of units copied, 0 on failure.
-UINT CopyDroppedName(HDROP drop, UINT index, char16_t* buffer, UINT size);
-// ReleaseStgMedium.
-void ReleaseMedium(STGMEDIUM& medium);
-// GetFileAttributesW: true when `path` names an existing directory, whatever its length.
-bool IsDirectory(const std::u16string& path);
+    // GlobalLock / GlobalUnlock: map a data object's global memory to a drop list and unmap it.
+    // Null when the memory cannot be locked.
+    virtual HDROP LockDropList(HGLOBAL memory) = 0;
+    virtual void UnlockDropList(HGLOBAL memory) = 0;
+    // DragQueryFileW with index 0xFFFFFFFF: how many names the drop list holds.
+    virtual UINT DroppedNameCount(HDROP drop) = 0;
+    // DragQueryFileW without a buffer: the length of name `index` in UTF-16 units, without its
+    // terminator; 0 on failure.
+    virtual UINT DroppedNameLength(HDROP drop, UINT index) = 0;
+    // DragQueryFileW: copies name `index`, NUL-terminated and cut to `size` units including the
+    // terminator; returns the number of units copied, 0 on failure.
+    virtual UINT CopyDroppedName(HDROP drop, UINT index, char16_t* buffer, UINT size) = 0;
+    // ReleaseStgMedium.
+    virtual void ReleaseMedium(STGMEDIUM& medium) = 0;
+    // GetFileAttributesW: true when `path` names an existing directory, whatever its length.
+    virtual bool IsDirectory(const std::u16string& path) = 0;
 
-// LoadBitmapA by numeric resource identifier; null when it cannot be loaded.
-HBITMAP LoadBitmapResource(HINSTANCE module, WORD id);
-// DeleteObject on a bitmap loaded above; a null handle is ignored.
-void DeleteBitmap(HBITMAP bitmap);
+    // LoadBitmapA by numeric resource identifier; null when it cannot be loaded.
+    virtual HBITMAP LoadBitmapResource(HINSTANCE module, WORD id) = 0;
+    // DeleteObject on a bitmap loaded above; a null handle is ignored.
+    virtual void DeleteBitmap(HBITMAP bitmap) = 0;
 
-// InsertMenuA by position: a separator (MF_SEPARATOR, no text) or a text entry (MF_STRING).
-void InsertMenuEntry(HMENU menu, UINT position, UINT flags, UINT_PTR id, const char* text);
-// SetMenuItemBitmaps by position: `picture` for the unchecked state, none for the checked state.
-void SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture);
+    // InsertMenuA by position: a separator (MF_SEPARATOR, no text) or a text entry (MF_STRING).
+    virtual void InsertMenuEntry(HMENU menu, UINT position, UINT flags, UINT_PTR id,
+                                 const char* text) = 0;
+    // SetMenuItemBitmaps by position: `picture` for the unchecked state, none for the checked
+    // state.
+    virtual void SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture) = 0;
 
-// GetModuleFileNameW, whole however long it is: empty on failure.
-std::u16string ModuleFileName(HINSTANCE module);
+    // GetModuleFileNameW, whole however long it is: empty on failure.
+    virtual std::u16string ModuleFileName(HINSTANCE module) = 0;
 
-// The starter of the helper program (ShellExecuteW).
-ProcessStarter& HelperStarter();
+    // The starter of the helper program (ShellExecuteW).
+    virtual ProcessStarter& HelperStarter() = 0;
 
-}  // namespace shell
+  protected:
+    ShellPlatform() noexcept {
+        if (current == nullptr) {
+            current = this;
+        }
+    }
+    virtual ~ShellPlatform() {
+        if (current == this) {
+            current = nullptr;
+        }
+    }
+
+  private:
+    static inline ShellPlatform* current = nullptr;
+};
+
 }  // namespace tw

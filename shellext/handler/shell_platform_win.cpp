@@ -1,76 +1,68 @@
-#include "shell_platform.h"
+#include "shell_platform_win.h"
 
 #include "module_path.h"
 #include "paths.h"
 #include "utf16.h"
 
-// The linker's symbol for the start of this module's own image: its module handle.
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 namespace tw {
 
-HINSTANCE moduleInstance = reinterpret_cast<HINSTANCE>(&__ImageBase);
-HINSTANCE dllInstance = nullptr;
-
-namespace shell {
-
-HDROP LockDropList(HGLOBAL memory) {
+HDROP Win32ShellPlatform::LockDropList(HGLOBAL memory) {
     return static_cast<HDROP>(GlobalLock(memory));
 }
 
-void UnlockDropList(HGLOBAL memory) {
+void Win32ShellPlatform::UnlockDropList(HGLOBAL memory) {
     GlobalUnlock(memory);
 }
 
-UINT DroppedNameCount(HDROP drop) {
+UINT Win32ShellPlatform::DroppedNameCount(HDROP drop) {
     return DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
 }
 
-UINT DroppedNameLength(HDROP drop, UINT index) {
+UINT Win32ShellPlatform::DroppedNameLength(HDROP drop, UINT index) {
     return DragQueryFileW(drop, index, nullptr, 0);
 }
 
-UINT CopyDroppedName(HDROP drop, UINT index, char16_t* buffer, UINT size) {
+UINT Win32ShellPlatform::CopyDroppedName(HDROP drop, UINT index, char16_t* buffer, UINT size) {
     return DragQueryFileW(drop, index, AsWide(buffer), size);
 }
 
-void ReleaseMedium(STGMEDIUM& medium) {
+void Win32ShellPlatform::ReleaseMedium(STGMEDIUM& medium) {
     ReleaseStgMedium(&medium);
 }
 
-bool IsDirectory(const std::u16string& path) {
+bool Win32ShellPlatform::IsDirectory(const std::u16string& path) {
     // A long name is tested in the form that has no length limit.
     const DWORD attributes = GetFileAttributesW(AsWide(ExtendedLengthPath(path)));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-HBITMAP LoadBitmapResource(HINSTANCE module, WORD id) {
+HBITMAP Win32ShellPlatform::LoadBitmapResource(HINSTANCE module, WORD id) {
     return LoadBitmapA(module, MAKEINTRESOURCEA(id));
 }
 
-void DeleteBitmap(HBITMAP bitmap) {
+void Win32ShellPlatform::DeleteBitmap(HBITMAP bitmap) {
     if (bitmap != nullptr) {
         DeleteObject(bitmap);
     }
 }
 
-void InsertMenuEntry(HMENU menu, UINT position, UINT flags, UINT_PTR id, const char* text) {
+void Win32ShellPlatform::InsertMenuEntry(HMENU menu, UINT position, UINT flags, UINT_PTR id,
+                                         const char* text) {
     InsertMenuA(menu, position, flags, id, text);
 }
 
-void SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture) {
+void Win32ShellPlatform::SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture) {
     SetMenuItemBitmaps(menu, position, MF_BYPOSITION, picture, nullptr);
 }
 
-std::u16string ModuleFileName(HINSTANCE module) {
+std::u16string Win32ShellPlatform::ModuleFileName(HINSTANCE module) {
     std::u16string name;
     DWORD error = 0;
     return tw::ModuleFileName(module, &name, &error) ? name : std::u16string();
 }
 
-ProcessStarter& HelperStarter() {
+ProcessStarter& Win32ShellPlatform::HelperStarter() {
     return ShellProcessStarter();
 }
 
-}  // namespace shell
 }  // namespace tw

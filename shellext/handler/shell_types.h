@@ -23,7 +23,6 @@ using CLIPFORMAT = WORD;
 // (shell_platform_host.h) give the menu, bitmap and global-memory handles their meaning.
 using HANDLE = void*;
 using HWND = struct HWND__*;
-using HINSTANCE = struct HINSTANCE__*;
 using HKEY = struct HKEY__*;
 using HMENU = struct HMENU__*;
 using HBITMAP = struct HBITMAP__*;
@@ -91,6 +90,5 @@ constexpr UINT CMF_DEFAULTONLY = 0x1;
 constexpr UINT MF_STRING = 0x0;
 constexpr UINT MF_BYPOSITION = 0x400;
 constexpr UINT MF_SEPARATOR = 0x800;
-constexpr UINT MAX_PATH = 260;
 
 #endif  // _WIN32

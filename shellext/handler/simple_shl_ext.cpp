@@ -16,10 +16,6 @@ const InterfaceEntry<CSimpleShlExt> CSimpleShlExt::interfaceMap[] = {
     {nullptr, nullptr},
 };
 
-HRESULT CSimpleShlExt::UpdateRegistration(bool registering) noexcept {
-    return serverModule->RunRegistryScript(kRegistryScriptId, registering, nullptr);
-}
-
 namespace {
 
 const std::string kInitializeMessage = "Interface Initialize";
@@ -32,20 +28,29 @@ void Log(const std::string& message) {
     }
 }
 
+// The process's platform operations (the DLL's Win32 ones, or a test's stand-in).
+ShellPlatform& Shell() {
+    return *ShellPlatform::Current();
+}
+
 }  // namespace
 
 CSimpleShlExt::CSimpleShlExt() noexcept {
-    restoreFileBitmap = shell::LoadBitmapResource(moduleInstance, kRestoreFileBitmapId);
-    backupFileBitmap = shell::LoadBitmapResource(moduleInstance, kBackupFileBitmapId);
-    backupFolderBitmap = shell::LoadBitmapResource(moduleInstance, kBackupFolderBitmapId);
-    showBackupsBitmap = shell::LoadBitmapResource(moduleInstance, kShowBackupsBitmapId);
+    restoreFileBitmap =
+        Shell().LoadBitmapResource(serverModule->moduleInstance, kRestoreFileBitmapId);
+    backupFileBitmap =
+        Shell().LoadBitmapResource(serverModule->moduleInstance, kBackupFileBitmapId);
+    backupFolderBitmap =
+        Shell().LoadBitmapResource(serverModule->moduleInstance, kBackupFolderBitmapId);
+    showBackupsBitmap =
+        Shell().LoadBitmapResource(serverModule->moduleInstance, kShowBackupsBitmapId);
 }
 
 CSimpleShlExt::~CSimpleShlExt() {
-    shell::DeleteBitmap(restoreFileBitmap);
-    shell::DeleteBitmap(backupFileBitmap);
-    shell::DeleteBitmap(backupFolderBitmap);
-    shell::DeleteBitmap(showBackupsBitmap);
+    Shell().DeleteBitmap(restoreFileBitmap);
+    Shell().DeleteBitmap(backupFileBitmap);
+    Shell().DeleteBitmap(backupFolderBitmap);
+    Shell().DeleteBitmap(showBackupsBitmap);
 }
 
 HRESULT CSimpleShlExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY) noexcept {
@@ -61,33 +66,33 @@ HRESULT CSimpleShlExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY) 
     if (FAILED(pdtobj->GetData(&format, &medium))) {
         return E_INVALIDARG;
     }
-    const HDROP drop = shell::LockDropList(medium.hGlobal);
+    const HDROP drop = Shell().LockDropList(medium.hGlobal);
     if (drop == nullptr) {
-        shell::ReleaseMedium(medium);
+        Shell().ReleaseMedium(medium);
         return E_INVALIDARG;
     }
     HRESULT result = E_INVALIDARG;
-    if (shell::DroppedNameCount(drop) != 0) {
+    if (Shell().DroppedNameCount(drop) != 0) {
         try {
             // Only the first name counts, read whole: its length first, then the name. A name
             // that cannot be read leaves the selection as it was, and that is classified.
-            std::u16string name(shell::DroppedNameLength(drop, 0), u'\0');
+            std::u16string name(Shell().DroppedNameLength(drop, 0), u'\0');
             const UINT copied =
-                shell::CopyDroppedName(drop, 0, &name[0], static_cast<UINT>(name.size() + 1));
+                Shell().CopyDroppedName(drop, 0, &name[0], static_cast<UINT>(name.size() + 1));
             if (copied != 0) {
                 name.resize(copied);
                 selectedPath = std::move(name);
                 result = S_OK;
             }
-            selectionIsFile = !shell::IsDirectory(selectedPath);
+            selectionIsFile = !Shell().IsDirectory(selectedPath);
             Log(selectionIsFile ? kFileMessage : kDirectoryMessage);
         } catch (...) {
             // Out of memory while the name was read or tested.
             result = E_OUTOFMEMORY;
         }
     }
-    shell::UnlockDropList(medium.hGlobal);
-    shell::ReleaseMedium(medium);
+    Shell().UnlockDropList(medium.hGlobal);
+    Shell().ReleaseMedium(medium);
     return result;
 }
 
@@ -101,11 +106,11 @@ HRESULT CSimpleShlExt::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdF
     const MenuPlan plan = PlanMenu(selectionIsFile, pictures, indexMenu, idCmdFirst, uFlags);
     for (UINT i = 0; i < plan.count; ++i) {
         const MenuItemPlan& item = plan.items[i];
-        shell::InsertMenuEntry(hmenu, item.position,
-                               MF_BYPOSITION | (item.separator ? MF_SEPARATOR : MF_STRING), item.id,
-                               item.text);
+        Shell().InsertMenuEntry(hmenu, item.position,
+                                MF_BYPOSITION | (item.separator ? MF_SEPARATOR : MF_STRING),
+                                item.id, item.text);
         if (item.picture != nullptr) {
-            shell::SetMenuEntryPicture(hmenu, item.position, item.picture);
+            Shell().SetMenuEntryPicture(hmenu, item.position, item.picture);
         }
     }
     return plan.result;
@@ -122,7 +127,7 @@ HRESULT CSimpleShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) noexcept {
     }
     try {
         // The helper runs on its own; whether the start succeeded is not reported.
-        shell::HelperStarter().Start(
+        Shell().HelperStarter().Start(
             HelperStartRequest(decision.option, selectedPath, GetModuleDirectory()));
     } catch (...) {
         // Out of memory while the request was put together: nothing was started.
@@ -136,7 +141,7 @@ HRESULT CSimpleShlExt::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) noex
 }
 
 std::u16string CSimpleShlExt::GetModuleDirectory() const {
-    return ModuleDirectoryOf(shell::ModuleFileName(dllInstance));
+    return ModuleDirectoryOf(Shell().ModuleFileName(serverModule->dllInstance));
 }
 
 std::u16string CSimpleShlExt::GetHelperPath() const {

@@ -49,7 +49,8 @@ class CSimpleShlExt : public CComObjectRootEx<CComSingleThreadModel>,
     std::u16string GetHelperPath() const;
 
     // The class table's registration function: runs the server's registry script
-    // kRegistryScriptId, registering or unregistering, with no extra substitutions.
+    // kRegistryScriptId, registering or unregistering, with no extra substitutions. Registration is
+    // the server's business, so the server defines it (shellext/server/server.cpp).
     static HRESULT UpdateRegistration(bool registering) noexcept;
 
     static const InterfaceEntry<CSimpleShlExt> interfaceMap[];

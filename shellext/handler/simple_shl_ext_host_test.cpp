@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "exports.h"
-#include "recording_starter.h"
-#include "shell_platform_host.h"
+#include "fake_process_starter.h"
+#include "fake_module.h"
+#include "fake_shell.h"
 #include "simple_shl_ext.h"
 #include "utf16.h"
 
 namespace tw {
 namespace {
 
-using shell::host::DataObject;
-using shell::host::Menu;
+using DataObject = FakeDataObject;
+using Menu = FakeMenu;
 
 // A host path (UTF-8) as the UTF-16 name a drop list holds.
 std::u16string U(const std::string& utf8) {
@@ -102,39 +102,39 @@ class Handler {
 class HandlerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        shell::host::Reset();
-        shell::host::SetHelperStarter(&starter);
-        shell::host::SetModuleFileName(u"C:\\Apps\\Backup\\twShellExt_64.dll");
+        shell.starter = &starter;
+        shell.moduleFileName = u"C:\\Apps\\Backup\\twShellExt_64.dll";
     }
     void TearDown() override {
-        shell::host::Reset();
         // Every handler gave back its bitmaps and its module lock.
-        EXPECT_EQ(shell::host::LiveBitmapCount(), 0);
-        EXPECT_EQ(shellExtModule.lockCount, 0);
+        EXPECT_EQ(shell.LiveBitmapCount(), 0);
+        EXPECT_EQ(module.lockCount, 0);
     }
-    RecordingStarter starter;
+    FakeModule module;
+    FakeShell shell;
+    FakeProcessStarter starter;
 };
 
 TEST_F(HandlerTest, ConstructionLoadsTheFourBitmapsAndDestructionReleasesThem) {
     {
         Handler h;
-        EXPECT_EQ(shell::host::BitmapId(h->restoreFileBitmap), 202);
-        EXPECT_EQ(shell::host::BitmapId(h->backupFolderBitmap), 203);
-        EXPECT_EQ(shell::host::BitmapId(h->backupFileBitmap), 204);
-        EXPECT_EQ(shell::host::BitmapId(h->showBackupsBitmap), 205);
-        EXPECT_EQ(shell::host::LiveBitmapCount(), 4);
+        EXPECT_EQ(FakeShell::BitmapId(h->restoreFileBitmap), 202);
+        EXPECT_EQ(FakeShell::BitmapId(h->backupFolderBitmap), 203);
+        EXPECT_EQ(FakeShell::BitmapId(h->backupFileBitmap), 204);
+        EXPECT_EQ(FakeShell::BitmapId(h->showBackupsBitmap), 205);
+        EXPECT_EQ(shell.LiveBitmapCount(), 4);
         EXPECT_FALSE(h->selectionIsFile);
         EXPECT_EQ(h->selectedPath, u"");
     }
-    EXPECT_EQ(shell::host::LiveBitmapCount(), 0);
+    EXPECT_EQ(shell.LiveBitmapCount(), 0);
 
     // A bitmap that cannot be loaded stays null; construction goes on.
-    shell::host::SetFailingBitmaps({203, 204});
+    shell.failingBitmaps = {203, 204};
     Handler h;
     EXPECT_EQ(h->backupFolderBitmap, nullptr);
     EXPECT_EQ(h->backupFileBitmap, nullptr);
-    EXPECT_EQ(shell::host::BitmapId(h->restoreFileBitmap), 202);
-    EXPECT_EQ(shell::host::BitmapId(h->showBackupsBitmap), 205);
+    EXPECT_EQ(FakeShell::BitmapId(h->restoreFileBitmap), 202);
+    EXPECT_EQ(FakeShell::BitmapId(h->showBackupsBitmap), 205);
 }
 
 TEST_F(HandlerTest, InitializeAsksForAFileListAndKeepsTheFirstName) {
@@ -211,7 +211,7 @@ TEST_F(HandlerTest, EveryNameReachesTheHelperExactlyAsItIsOnDisk) {
         u"C:\\" + std::u16string(300, u'p') + u"\\twShellExt_64.dll",
     };
     for (const std::u16string& module : modules) {
-        shell::host::SetModuleFileName(module);
+        shell.moduleFileName = module;
         const std::u16string directory = module.substr(0, module.rfind(u'\\') + 1);
         for (const Case& c : cases) {
             SCOPED_TRACE(Utf16ToUtf8(c.name.substr(0, 80)) + " (" + std::to_string(c.name.size()) +
@@ -312,7 +312,7 @@ std::ostream& operator<<(std::ostream& out, const MenuItem& i) {
 std::vector<MenuItem> ReadBack(const Menu& menu) {
     std::vector<MenuItem> items;
     for (const Menu::Item& i : menu.items) {
-        items.push_back({i.separator, i.id, i.text, shell::host::BitmapId(i.picture)});
+        items.push_back({i.separator, i.id, i.text, FakeShell::BitmapId(i.picture)});
     }
     return items;
 }
@@ -341,8 +341,8 @@ TEST_F(HandlerTest, QueryContextMenuInsertsTheEntriesAtTheGivenPosition) {
         Handler h;
         ASSERT_EQ(h.Initialize({c.path}), S_OK);
         Menu menu;
-        shell::InsertMenuEntry(menu.handle(), 0, MF_BYPOSITION, before.id, before.text.c_str());
-        shell::InsertMenuEntry(menu.handle(), 1, MF_BYPOSITION, after.id, after.text.c_str());
+        shell.InsertMenuEntry(menu.handle(), 0, MF_BYPOSITION, before.id, before.text.c_str());
+        shell.InsertMenuEntry(menu.handle(), 1, MF_BYPOSITION, after.id, after.text.c_str());
         // idCmdLast below idCmdFirst + 2 is not consulted.
         EXPECT_EQ(h->QueryContextMenu(menu.handle(), 1, 30, 30, 0x10), 3);
         std::vector<MenuItem> expected = {before};
@@ -361,7 +361,7 @@ TEST_F(HandlerTest, QueryContextMenuForTheDefaultVerbOnlyInsertsNothing) {
 }
 
 TEST_F(HandlerTest, EntriesWhoseBitmapDidNotLoadHaveNoPicture) {
-    shell::host::SetFailingBitmaps({204});
+    shell.failingBitmaps = {204};
     Handler h;
     ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
     Menu menu;
@@ -369,7 +369,7 @@ TEST_F(HandlerTest, EntriesWhoseBitmapDidNotLoadHaveNoPicture) {
     ASSERT_EQ(menu.items.size(), 4u);
     EXPECT_EQ(menu.items[1].text, "Backup this file");
     EXPECT_EQ(menu.items[1].picture, nullptr);
-    EXPECT_EQ(shell::host::BitmapId(menu.items[2].picture), 202);
+    EXPECT_EQ(FakeShell::BitmapId(menu.items[2].picture), 202);
 }
 
 TEST_F(HandlerTest, InvokeCommandStartsTheHelperForOffsetsOneAndTwo) {
@@ -450,7 +450,7 @@ TEST_F(HandlerTest, HelperIsLookedForInTheModulesDirectory) {
         {u"", u"\\"},
     };
     for (const Case& c : cases) {
-        shell::host::SetModuleFileName(c.moduleFileName);
+        shell.moduleFileName = c.moduleFileName;
         Handler h;
         ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
         EXPECT_EQ(h->GetModuleDirectory(), c.directory);

@@ -1,11 +1,8 @@
-// The module object of the in-process server: its lock count, which keeps the DLL loaded while any
-// object or server lock lives, its class table, which serves and caches the class objects, and the
-// registration of the server and its classes.
+// The module object of twShellExt_64.dll: the in-process server's bookkeeping (module_base.h) and
+// the registration of the server and its classes (registration.cpp).
 #pragma once
 
-#include "com_platform.h"
-#include "com_types.h"
-#include "thread_models.h"
+#include "module_base.h"
 
 namespace tw {
 
@@ -17,58 +14,13 @@ struct RegistrySubstitution {
     const char16_t* value;
 };
 
-// Registers (true) or unregisters (false) a class.
-using UpdateRegistrationFunction = HRESULT (*)(bool registering);
-
-// Makes one object of a class (plain without an outer unknown, aggregated with one).
-using CreateInstanceFunction = HRESULT (*)(IUnknown* outer, REFIID iid, void** result);
-// Makes the class object that creates objects with `instanceCreator`.
-using CreateClassObjectFunction = HRESULT (*)(CreateInstanceFunction instanceCreator, REFIID iid,
-                                              void** result);
-
-// One creatable class of the module. A class table is an array of these ended by an entry whose
-// `clsid` is null.
-struct ClassEntry {
-    const CLSID* clsid;
-    UpdateRegistrationFunction updateRegistration;
-    CreateClassObjectFunction createClassObject;  // null leaves the class out of GetClassObject
-    CreateInstanceFunction createInstance;
-    IUnknown* classObject;  // the cached class object, holding one reference of its own
-};
-
-class ServerModuleData {
+class CComModule : public CServerModuleT<CComModule> {
   public:
-    LONG lockCount = 0;  // changed only by atomic increment and decrement
-    ClassEntry* classTable = nullptr;
-    com::CriticalSection classTableLock;  // guards the first filling of a `classObject`
-    bool classTableLockCreated = false;
-};
-
-class CServerModule : public ServerModuleData {
-  public:
-    CServerModule() noexcept;
-    virtual ~CServerModule();
-    CServerModule(const CServerModule&) = delete;
-    CServerModule& operator=(const CServerModule&) = delete;
-
-    // Atomically add or take one reason to keep the DLL loaded; return the new count.
-    virtual LONG LockModule() noexcept;
-    virtual LONG UnlockModule() noexcept;
-
-    // The class object of `clsid` from the class table, made on the first request and cached.
-    // When `classTableLock` could not be created, every request is answered with E_UNEXPECTED and
-    // no class object is ever made.
-    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** result) noexcept;
-    // S_OK when nothing keeps the DLL loaded, S_FALSE otherwise.
-    HRESULT CanUnloadNow() const noexcept;
-    // Gives back the class table's references to the cached class objects.
-    void TerminateModule() noexcept;
-
-    // Registration (registration.cpp). AddCommonSubstitutions adds "APPID" (empty) to `registrar`
-    // and returns the result of that addition. RunRegistryScript runs the registry script resource
-    // `resourceId` of the module's own file, registering or unregistering, with the substitutions
-    // in `extra` (name and value pairs ended by a null name; may be null), then "APPID", and
-    // "Module" and "Module_Raw", both the module's path with its single quotes doubled.
+    // AddCommonSubstitutions adds "APPID" (empty) to `registrar` and returns the result of that
+    // addition. RunRegistryScript runs the registry script resource `resourceId` of the module's
+    // own file, registering or unregistering, with the substitutions in `extra` (name and value
+    // pairs ended by a null name; may be null), then "APPID", and "Module" and "Module_Raw", both
+    // the path the script names the module by, with its single quotes doubled.
     virtual HRESULT AddCommonSubstitutions(IRegistrarBase* registrar) noexcept;
     virtual HRESULT RunRegistryScript(WORD resourceId, bool registering,
                                       const RegistrySubstitution* extra) noexcept;
@@ -78,28 +30,5 @@ class CServerModule : public ServerModuleData {
     HRESULT RegisterServer() noexcept;
     HRESULT UnregisterServer() noexcept;
 };
-
-// The process-wide reference through which every object of the DLL counts itself in the module.
-// The first module constructed takes it (the DLL constructs one); it is cleared when that module
-// is destroyed.
-extern CServerModule* serverModule;
-
-// The layer of the module of type T that takes the process-wide reference.
-template <class T>
-class CServerModuleT : public CServerModule {
-  protected:
-    CServerModuleT() noexcept {
-        if (serverModule == nullptr) {
-            serverModule = this;
-        }
-    }
-    ~CServerModuleT() override {
-        if (serverModule == this) {
-            serverModule = nullptr;
-        }
-    }
-};
-
-class CComModule : public CServerModuleT<CComModule> {};
 
 }  // namespace tw

@@ -107,12 +107,12 @@ void DeleteApprovedValue(Registry& registry) {
     }
 }
 
-HRESULT CServerModule::AddCommonSubstitutions(IRegistrarBase* registrar) noexcept {
+HRESULT CComModule::AddCommonSubstitutions(IRegistrarBase* registrar) noexcept {
     return registrar->AddSubstitution(u"APPID", u"");
 }
 
-HRESULT CServerModule::RunRegistryScript(WORD resourceId, bool registering,
-                                         const RegistrySubstitution* extra) noexcept {
+HRESULT CComModule::RunRegistryScript(WORD resourceId, bool registering,
+                                      const RegistrySubstitution* extra) noexcept {
     try {
         const TextServices& text = registration::PlatformText();
         CRegObject registrar(registration::PlatformRegistry(), text,
@@ -154,7 +154,7 @@ HRESULT CServerModule::RunRegistryScript(WORD resourceId, bool registering,
     }
 }
 
-HRESULT CServerModule::RegisterServer() noexcept {
+HRESULT CComModule::RegisterServer() noexcept {
     if (IsWindowsNt()) {
         const HRESULT hr = WriteApprovedValue(registration::PlatformRegistry());
         if (FAILED(hr)) {
@@ -164,7 +164,7 @@ HRESULT CServerModule::RegisterServer() noexcept {
     return UpdateEveryClass(classTable, true);
 }
 
-HRESULT CServerModule::UnregisterServer() noexcept {
+HRESULT CComModule::UnregisterServer() noexcept {
     // Unlike registering, a missing Approved entry or key does not stop the class entries from
     // being removed.
     if (IsWindowsNt()) {

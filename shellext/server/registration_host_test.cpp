@@ -11,7 +11,6 @@
 #include "product_script.h"
 #include "registration_platform_host.h"
 #include "script_cases.h"
-#include "shell_platform_host.h"
 #include "simple_shl_ext.h"
 
 namespace tw {
@@ -128,7 +127,6 @@ void FreshPlatform() {
 class Registration : public ::testing::Test {
   protected:
     void SetUp() override {
-        shell::host::Reset();
         FreshPlatform();
         ASSERT_TRUE(DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr));
     }

@@ -1,8 +1,8 @@
 #include "registration_platform.h"
 
+#include "module_base.h"
 #include "module_path.h"
 #include "platform_win.h"
-#include "shell_platform.h"
 #include "utf16.h"
 
 namespace tw::registration {
@@ -12,7 +12,7 @@ DWORD PlatformVersion() {
 }
 
 bool ServerModulePath(std::u16string* path, DWORD* lastError) {
-    return ModuleFileName(moduleInstance, path, lastError);
+    return ModuleFileName(serverModule->moduleInstance, path, lastError);
 }
 
 bool ShortPathName(const std::u16string& path, std::u16string* shortPath) {

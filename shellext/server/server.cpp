@@ -3,7 +3,6 @@
 #include "exports.h"
 
 #include "module.h"
-#include "shell_platform.h"
 #include "simple_shl_ext.h"
 
 namespace tw {
@@ -15,10 +14,15 @@ ClassEntry classEntries[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+// The handler's registration is the server's: its registry script, with no extra substitutions.
+HRESULT CSimpleShlExt::UpdateRegistration(bool registering) noexcept {
+    return shellExtModule.RunRegistryScript(kRegistryScriptId, registering, nullptr);
+}
+
 }  // namespace tw
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    tw::dllInstance = instance;
+    tw::shellExtModule.dllInstance = instance;
     if (reason == DLL_PROCESS_ATTACH) {
         tw::shellExtModule.classTable = tw::classEntries;
         tw::com::StopThreadNotifications(instance);

@@ -1,4 +1,4 @@
-#include "module.h"
+#include "module_base.h"
 
 namespace tw {
 

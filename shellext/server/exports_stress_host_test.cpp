@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "counting_outer.h"
 #include "exports.h"
-#include "shell_platform_host.h"
+#include "fake_outer_unknown.h"
+#include "fake_shell.h"
 #include "simple_shl_ext.h"
 
 namespace tw {
@@ -27,7 +27,7 @@ TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
     constexpr int kThreads = 8;
     constexpr int kRounds = 25;
     constexpr int kObjectsPerThread = 40;
-    shell::host::Reset();
+    FakeShell shell;
     ClassEntry table[] = {
         {&CLSID_SimpleShlExt, &CSimpleShlExt::UpdateRegistration, &CountedCreateClassObject,
          &CSimpleShlExt::CreateInstance, nullptr},
@@ -55,7 +55,7 @@ TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
                 }
                 factories[t] = result;
                 auto* factory = static_cast<IClassFactory*>(result);
-                CountingOuter outer;
+                FakeOuterUnknown outer;
                 for (int i = 0; i < kObjectsPerThread; ++i) {
                     void* made = nullptr;
                     const bool aggregated = i % 3 == 0;
@@ -98,7 +98,7 @@ TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
         }
         EXPECT_EQ(shellExtModule.lockCount, 0) << "round " << round;
         EXPECT_EQ(DllCanUnloadNow(), S_OK) << "round " << round;
-        EXPECT_EQ(shell::host::LiveBitmapCount(), 0) << "round " << round;
+        EXPECT_EQ(shell.LiveBitmapCount(), 0) << "round " << round;
         ASSERT_TRUE(DllMain(instance, DLL_PROCESS_DETACH, nullptr));
         EXPECT_EQ(table[0].classObject, nullptr);
         shellExtModule.classTable = nullptr;

@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 
+// The linker's symbol for the start of this module's own image: its module handle.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace tw::com {
 
 bool CriticalSection::Create(DWORD& error) noexcept {
@@ -34,6 +37,10 @@ void FreeObject(void* memory) noexcept {
 
 void StopThreadNotifications(HINSTANCE module) noexcept {
     DisableThreadLibraryCalls(module);
+}
+
+HINSTANCE OwnModule() noexcept {
+    return reinterpret_cast<HINSTANCE>(&__ImageBase);
 }
 
 }  // namespace tw::com

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "counting_outer.h"
+#include "fake_outer_unknown.h"
 #include "shellext_wine_support.h"
 #include "winsupport.h"
 
@@ -299,7 +299,7 @@ TEST_F(ShellExtensionTest, ServesHandlersAndCountsWhatLives) {
 
 TEST_F(ShellExtensionTest, AggregatedHandlerForwardsToTheOuterObject) {
     Ref<IClassFactory> factory = ClassFactory();
-    CountingOuter outer;
+    FakeOuterUnknown outer;
     void* none = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(&outer, IID_IContextMenu, &none), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(none, nullptr);

@@ -1,50 +1,21 @@
-// The COM bookkeeping of the server module: module lock counts after every creation and release
-// path, the cached class object, LockServer, aggregation, and every failure row.
+// The DLL's entry point and exports over the COM layer, with the handler class: module lock counts
+// after every creation and release path, the cached class object, LockServer, aggregation, and
+// every failure row.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "com_platform_host.h"
-#include "counting_outer.h"
 #include "exports.h"
-#include "shell_platform_host.h"
+#include "fake_com_platform.h"
+#include "fake_outer_unknown.h"
+#include "fake_shell.h"
 #include "simple_shl_ext.h"
 
 namespace tw {
 
-// A class for the generic wrappers: counts its objects, can be made to throw in its constructor,
-// and records the module's lock count while it is being destroyed.
-extern const CLSID CLSID_Probe;
-const CLSID CLSID_Probe = {
-    0x1E0B5C2A, 0x77D1, 0x4E8A, {0x9C, 0x10, 0x22, 0x33, 0x44, 0x55, 0x66, 1}};
-
-class Probe : public CComObjectRootEx<CComSingleThreadModel>,
-              public CComCoClass<Probe, &CLSID_Probe>,
-              public IShellExtInit {
-  public:
-    Probe() {
-        if (throwInConstructor) {
-            throw 42;
-        }
-        ++alive;
-    }
-    virtual ~Probe() {
-        --alive;
-        lockCountWhileDestroyed = serverModule->lockCount;
-    }
-    HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY) override {
-        return S_OK;
-    }
-    static const InterfaceEntry<Probe> interfaceMap[];
-
-    static inline int alive = 0;
-    static inline bool throwInConstructor = false;
-    static inline LONG lockCountWhileDestroyed = -100;
-};
-const InterfaceEntry<Probe> Probe::interfaceMap[] = {
-    {&IID_IShellExtInit, &FaceOf<Probe, IShellExtInit>},
-    {nullptr, nullptr},
-};
+// A class identifier the DLL does not serve.
+const CLSID CLSID_Other = {
+    0x1E0B5C2A, 0x77D1, 0x4E8A, {0x9C, 0x10, 0x22, 0x33, 0x44, 0x55, 0x66, 3}};
 
 namespace {
 
@@ -56,18 +27,16 @@ LONG LockCount() {
 
 class ServerTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        shell::host::Reset();
-        ASSERT_TRUE(DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr));
-    }
+    void SetUp() override { ASSERT_TRUE(DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr)); }
     void TearDown() override {
         EXPECT_TRUE(DllMain(kInstance, DLL_PROCESS_DETACH, nullptr));
         EXPECT_EQ(classEntries[0].classObject, nullptr);
         EXPECT_EQ(LockCount(), 0);
-        EXPECT_EQ(shell::host::LiveBitmapCount(), 0);
-        EXPECT_EQ(Probe::alive, 0);
-        EXPECT_EQ(com::host::UncreatedLockUses(), 0);
+        EXPECT_EQ(shell.LiveBitmapCount(), 0);
+        EXPECT_EQ(com::fake::UncreatedLockUses(), 0);
     }
+
+    FakeShell shell;
 
     IClassFactory* ClassFactory() {
         void* result = nullptr;
@@ -111,7 +80,7 @@ TEST_F(ServerTest, GetClassObjectFailures) {
     EXPECT_EQ(LockCount(), 0);
 
     result = reinterpret_cast<void*>(1);
-    EXPECT_EQ(DllGetClassObject(CLSID_Probe, IID_IClassFactory, &result),
+    EXPECT_EQ(DllGetClassObject(CLSID_Other, IID_IClassFactory, &result),
               CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(DllGetClassObject(CLSID_SimpleShlExt, IID_IClassFactory, nullptr), E_POINTER);
@@ -132,8 +101,8 @@ TEST_F(ServerTest, ClassObjectCreationFailuresCacheNothing) {
         {"lock not created, large error", 0, 1, 0x12345, MakeHresult(0x80072345u)},
     };
     for (const Case& c : cases) {
-        com::host::FailAllocations(c.allocations);
-        com::host::FailLockCreations(c.lockCreations, c.error);
+        com::fake::FailAllocations(c.allocations);
+        com::fake::FailLockCreations(c.lockCreations, c.error);
         void* result = reinterpret_cast<void*>(1);
         EXPECT_EQ(DllGetClassObject(CLSID_SimpleShlExt, IID_IClassFactory, &result), c.result)
             << c.what;
@@ -149,7 +118,7 @@ TEST_F(ServerTest, ClassObjectCreationFailuresCacheNothing) {
     }
     // A failed lock creation without a reason converts to success: the class object is made, and
     // its lock, never created, is never deleted (the fixture checks).
-    com::host::FailLockCreations(1, 0);
+    com::fake::FailLockCreations(1, 0);
     IClassFactory* factory = ClassFactory();
     ASSERT_NE(factory, nullptr);
     factory->Release();
@@ -217,7 +186,7 @@ TEST_F(ServerTest, HandlerCreationFailuresLeaveTheLockCountUnchanged) {
         int failingAllocations;
         HRESULT result;
     };
-    CountingOuter outer;
+    FakeOuterUnknown outer;
     const Case cases[] = {
         {"interface not offered", nullptr, &IID_IClassFactory, 0, E_NOINTERFACE},
         {"no memory", nullptr, &IID_IShellExtInit, 1, E_OUTOFMEMORY},
@@ -227,12 +196,12 @@ TEST_F(ServerTest, HandlerCreationFailuresLeaveTheLockCountUnchanged) {
          CLASS_E_NOAGGREGATION},
     };
     for (const Case& c : cases) {
-        com::host::FailAllocations(c.failingAllocations);
+        com::fake::FailAllocations(c.failingAllocations);
         void* result = reinterpret_cast<void*>(1);
         EXPECT_EQ(factory->CreateInstance(c.outer, *c.iid, &result), c.result) << c.what;
         EXPECT_EQ(result, nullptr) << c.what;
         EXPECT_EQ(LockCount(), 0) << c.what;
-        EXPECT_EQ(shell::host::LiveBitmapCount(), 0) << c.what;
+        EXPECT_EQ(shell.LiveBitmapCount(), 0) << c.what;
     }
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, nullptr), E_POINTER);
     EXPECT_EQ(factory->CreateInstance(&outer, IID_IUnknown, nullptr), E_POINTER);
@@ -240,45 +209,10 @@ TEST_F(ServerTest, HandlerCreationFailuresLeaveTheLockCountUnchanged) {
     EXPECT_EQ(LockCount(), 0);
 }
 
-TEST(CreationFunctions, ConstructionThatThrowsGivesOutOfMemoryAndFreesTheObject) {
-    ASSERT_EQ(LockCount(), 0);
-    Probe::throwInConstructor = true;
-    CountingOuter outer;
-    void* result = reinterpret_cast<void*>(1);
-    EXPECT_EQ(Probe::CreateInstance(nullptr, IID_IShellExtInit, &result), E_OUTOFMEMORY);
-    EXPECT_EQ(result, nullptr);
-    EXPECT_EQ(Probe::CreateInstance(&outer, IID_IUnknown, &result), E_OUTOFMEMORY);
-    EXPECT_EQ(result, nullptr);
-    Probe::throwInConstructor = false;
-    EXPECT_EQ(LockCount(), 0);
-    EXPECT_EQ(Probe::alive, 0);
-}
-
-TEST(CreationFunctions, DestructionHappensWhileTheModuleIsStillLocked) {
-    ASSERT_EQ(LockCount(), 0);
-    void* made = nullptr;
-    ASSERT_EQ(Probe::CreateInstance(nullptr, IID_IShellExtInit, &made), S_OK);
-    EXPECT_EQ(Probe::alive, 1);
-    EXPECT_EQ(LockCount(), 1);
-    Probe::lockCountWhileDestroyed = -100;
-    EXPECT_EQ(static_cast<IUnknown*>(made)->Release(), 0u);
-    EXPECT_EQ(Probe::alive, 0);
-    // The object's own lock is already given back; the one held around its destruction is not.
-    EXPECT_EQ(Probe::lockCountWhileDestroyed, 1);
-    EXPECT_EQ(LockCount(), 0);
-
-    CountingOuter outer;
-    ASSERT_EQ(Probe::CreateInstance(&outer, IID_IUnknown, &made), S_OK);
-    Probe::lockCountWhileDestroyed = -100;
-    EXPECT_EQ(static_cast<IUnknown*>(made)->Release(), 0u);
-    EXPECT_EQ(Probe::lockCountWhileDestroyed, 1);
-    EXPECT_EQ(LockCount(), 0);
-}
-
 TEST_F(ServerTest, AggregatedHandlerForwardsToTheOuterUnknown) {
     IClassFactory* factory = ClassFactory();
     factory->Release();
-    CountingOuter outer;
+    FakeOuterUnknown outer;
     void* made = nullptr;
     ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, &made), S_OK);
     auto* inner = static_cast<IUnknown*>(made);
@@ -321,7 +255,7 @@ TEST_F(ServerTest, AggregatedHandlerForwardsToTheOuterUnknown) {
     EXPECT_EQ(inner->QueryInterface(IID_IShellExtInit, nullptr), E_POINTER);
 
     // The contained handler works through its faces.
-    shell::host::Menu items;
+    FakeMenu items;
     EXPECT_EQ(menu->QueryContextMenu(items.handle(), 0, 1, 4, 0), 3);
     EXPECT_EQ(items.items.size(), 4u);
 
@@ -332,14 +266,14 @@ TEST_F(ServerTest, AggregatedHandlerForwardsToTheOuterUnknown) {
 }
 
 TEST_F(ServerTest, EntryPointKeepsTheModuleHandleAndReleasesTheClassObjectAtDetach) {
-    const int stops = com::host::ThreadNotificationStops();
+    const int stops = com::fake::ThreadNotificationStops();
     const HINSTANCE other = reinterpret_cast<HINSTANCE>(uintptr_t{0x10000});
     EXPECT_TRUE(DllMain(other, DLL_PROCESS_ATTACH, nullptr));
-    EXPECT_EQ(dllInstance, other);
-    EXPECT_EQ(com::host::ThreadNotificationStops(), stops + 1);
+    EXPECT_EQ(shellExtModule.dllInstance, other);
+    EXPECT_EQ(com::fake::ThreadNotificationStops(), stops + 1);
     for (DWORD reason : {DLL_THREAD_ATTACH, DLL_THREAD_DETACH, DWORD{77}}) {
         EXPECT_TRUE(DllMain(kInstance, reason, nullptr));
-        EXPECT_EQ(dllInstance, kInstance);
+        EXPECT_EQ(shellExtModule.dllInstance, kInstance);
     }
 
     // A class object still referenced outside survives the detach and goes with its last release.
@@ -353,42 +287,6 @@ TEST_F(ServerTest, EntryPointKeepsTheModuleHandleAndReleasesTheClassObjectAtDeta
     static_cast<IUnknown*>(made)->Release();
     EXPECT_EQ(factory->Release(), 0u);
     EXPECT_TRUE(DllMain(kInstance, DLL_PROCESS_ATTACH, nullptr));
-}
-
-// When the class table's lock cannot be created, no class object is ever made and every request
-// is refused, so the lock is never used uncreated.
-TEST(ModuleWithoutClassTableLock, RefusesEveryRequest) {
-    static int creations = 0;
-    struct CountingCreator {
-        static HRESULT Create(CreateInstanceFunction, REFIID, void** result) noexcept {
-            ++creations;
-            *result = nullptr;
-            return E_FAIL;
-        }
-    };
-    ClassEntry table[] = {
-        {&CLSID_SimpleShlExt, &CSimpleShlExt::UpdateRegistration, &CountingCreator::Create,
-         &CSimpleShlExt::CreateInstance, nullptr},
-        {nullptr, nullptr, nullptr, nullptr, nullptr},
-    };
-    const int uncreatedUses = com::host::UncreatedLockUses();
-    {
-        com::host::FailLockCreations(1, ERROR_NOT_ENOUGH_MEMORY);
-        CComModule module;
-        EXPECT_FALSE(module.classTableLockCreated);
-        module.classTable = table;
-        for (const CLSID* clsid : {&CLSID_SimpleShlExt, &CLSID_Probe}) {
-            void* result = reinterpret_cast<void*>(1);
-            EXPECT_EQ(module.GetClassObject(*clsid, IID_IClassFactory, &result), E_UNEXPECTED);
-            EXPECT_EQ(result, nullptr);
-        }
-        EXPECT_EQ(module.CanUnloadNow(), S_OK);
-        // This module is not the process's: the DLL's module keeps the process-wide reference.
-        EXPECT_EQ(serverModule, &shellExtModule);
-    }
-    EXPECT_EQ(creations, 0);
-    EXPECT_EQ(table[0].classObject, nullptr);
-    EXPECT_EQ(com::host::UncreatedLockUses(), uncreatedUses);
 }
 
 }  // namespace

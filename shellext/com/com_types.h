@@ -1,9 +1,8 @@
-// The COM declarations of the server module beyond the basic ones of win_types.h: the class
-// object's interface, and the module handle type. Platform headers on Windows, stand-ins on the
-// host.
+// The COM declarations of the in-process server beyond the basic ones of win_types.h: the class
+// object's interface and the entry point's notifications. Platform headers on Windows, stand-ins on
+// the host.
 #pragma once
 
-#include "shell_types.h"
 #include "win_types.h"
 
 #ifndef _WIN32

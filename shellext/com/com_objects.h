@@ -1,13 +1,13 @@
 // Reference counting, interface lookup and creation of the DLL's COM objects: the object roots,
 // the table-driven QueryInterface, the plain, aggregated and cached object wrappers, the class
 // object, and the creation functions a class gets from CComCoClass. Every object counts itself in
-// the module (module.h) so that the DLL stays loaded while it lives.
+// the module (module_base.h) so that the DLL stays loaded while it lives.
 #pragma once
 
 #include <new>
 
 #include "com_platform.h"
-#include "module.h"
+#include "module_base.h"
 
 namespace tw {
 

@@ -1,9 +1,10 @@
-// Failure injection and checks for the host stand-ins of the COM platform facilities.
+// The host build's COM platform facilities (fake_com_platform.cpp), and their failure injection
+// and checks for tests.
 #pragma once
 
 #include "com_platform.h"
 
-namespace tw::com::host {
+namespace tw::com::fake {
 
 // The next `count` critical-section creations fail with `error`.
 void FailLockCreations(int count, DWORD error);
@@ -14,4 +15,4 @@ int UncreatedLockUses();
 // How often StopThreadNotifications was called.
 int ThreadNotificationStops();
 
-}  // namespace tw::com::host
+}  // namespace tw::com::fake

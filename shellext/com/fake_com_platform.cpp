@@ -1,4 +1,4 @@
-#include "com_platform_host.h"
+#include "fake_com_platform.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -69,7 +69,12 @@ void StopThreadNotifications(HINSTANCE) noexcept {
     ++threadNotificationStops;
 }
 
-namespace host {
+HINSTANCE OwnModule() noexcept {
+    // Any recognisable non-null value: nothing on the host loads from a module handle.
+    return reinterpret_cast<HINSTANCE>(uintptr_t{0x180000000});
+}
+
+namespace fake {
 
 void FailLockCreations(int count, DWORD error) {
     lockCreationError = error;
@@ -88,5 +93,5 @@ int ThreadNotificationStops() {
     return threadNotificationStops.load();
 }
 
-}  // namespace host
+}  // namespace fake
 }  // namespace tw::com

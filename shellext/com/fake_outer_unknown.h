@@ -1,6 +1,6 @@
-// Test helper: an aggregating object that counts the AddRef and Release calls reaching it, records
-// the interfaces it is asked for, and answers only IUnknown (with itself). It lives as long as its
-// owner, whatever the counts say.
+// A stand-in for an aggregating object that counts the AddRef and Release calls reaching it,
+// records the interfaces it is asked for, and answers only IUnknown (with itself). It lives as long
+// as its owner, whatever the counts say.
 #pragma once
 
 #include <vector>
@@ -9,7 +9,7 @@
 
 namespace tw {
 
-class CountingOuter : public IUnknown {
+class FakeOuterUnknown : public IUnknown {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
         queried.push_back(iid);

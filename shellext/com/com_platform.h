@@ -1,7 +1,10 @@
 // The few platform facilities the COM bookkeeping rests on: a critical section whose creation can
-// fail, the memory of COM objects, and the entry point's thread-notification switch. The Windows
-// build implements them with Win32 (com_platform_win.cpp); the host build with the standard library
-// and failure injection for tests (com_platform_host.h).
+// fail, the memory of COM objects, the module's own image, and the entry point's
+// thread-notification switch. The Windows build implements them with Win32 (com_platform_win.cpp);
+// the host build with the standard library and failure injection for tests (fake_com_platform.h).
+//
+// These are primitives, picked by the build like the standard library's own, rather than a seam
+// handed to the code: a critical section is a value embedded in the objects that use it.
 #pragma once
 
 #include <cstddef>
@@ -43,5 +46,8 @@ void FreeObject(void* memory) noexcept;
 
 // DisableThreadLibraryCalls: the entry point gets no thread notifications from now on.
 void StopThreadNotifications(HINSTANCE module) noexcept;
+
+// The handle of the module this code is linked into: its image base, known from load.
+HINSTANCE OwnModule() noexcept;
 
 }  // namespace tw::com

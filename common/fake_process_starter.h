@@ -1,4 +1,4 @@
-// Test double for the process-start seam: records every request and refuses the chosen ones.
+// A stand-in for the process-start seam: records every request and refuses the chosen ones.
 #pragma once
 
 #include <ostream>
@@ -10,7 +10,7 @@
 
 namespace tw {
 
-class RecordingStarter : public ProcessStarter {
+class FakeProcessStarter : public ProcessStarter {
   public:
     bool Start(const StartRequest& request) override {
         requests.push_back(request);
