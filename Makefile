@@ -1,12 +1,17 @@
 # The project's commands. See README.md.
 MAKEFLAGS += --no-print-directory
-.PHONY: dist test bench fuzz demo format clean
+.PHONY: dist check test bench fuzz demo format clean
 
 # Installs what is missing, builds the three deliverables (and the host tools) into dist/.
 dist:
 	@scripts/dist.sh
 
-# Does what `dist` does, then runs every host test and every Windows test under Wine.
+# The loop to run while working: formatting, the host build and its unit tests (no mingw, no Wine).
+check:
+	@scripts/check.sh
+
+# Every test: the host unit tests first, then the deliverables, the tests that inspect them, the
+# fuzz targets and the Windows tests under Wine.
 test:
 	@scripts/test.sh
 

@@ -26,17 +26,25 @@ endif()
 # Warnings are errors in every build. Set after GoogleTest so that only our own code is held to it.
 add_compile_options(-Wall -Wextra -Wpedantic -Werror)
 
-# Host unit test: one GoogleTest program, one ctest test.
-#   tw_add_host_test(name SOURCES files... [LIBS libraries...])
+# Host unit test: one GoogleTest program, one ctest test, labelled "host". DIST marks a test of the
+# shipped files in dist/ (labelled "dist" too): make check leaves those out, make test runs them
+# after make dist, and they skip with a message when dist/ lacks their file.
+#   tw_add_host_test(name SOURCES files... [LIBS libraries...] [DIST])
 function(tw_add_host_test name)
     if(NOT TW_BUILD_TESTS OR NOT TW_TARGET STREQUAL "host")
         return()
     endif()
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBS")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "DIST" "" "SOURCES;LIBS")
     add_executable(${name} ${arg_SOURCES})
     target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main GTest::gmock)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS host)
+    set(labels host)
+    if(arg_DIST)
+        list(APPEND labels dist)
+        # A test program whose every case skipped (dist/ lacks the file) shows as skipped.
+        set_tests_properties(${name} PROPERTIES SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS "${labels}")
 endfunction()
 
 # Windows test: one GoogleTest program cross-built for x86-64, run by ctest under Wine in the build

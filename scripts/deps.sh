@@ -1,24 +1,35 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, or says how to when not run as root.
+#   deps.sh [--host] [PACKAGE...]
+# --host: only what the host build and its unit tests need (make check): no mingw-w64, no Wine.
+# Further arguments are extra packages a caller needs (for instance make demo's).
 # wine32 is never asked for: 32-bit programs cannot run on the machines this project builds on.
 set -euo pipefail
 
+host_only=0
+if [ "${1:-}" = "--host" ]; then
+    host_only=1
+    shift
+fi
+
 packages=(
-    # host build, formatting check
-    cmake make g++ clang-format
-    # GoogleTest sources, built for the host and cross-built for Windows
-    googletest
-    # host benchmarks
-    libbenchmark-dev
-    # libFuzzer targets
-    clang libclang-rt-14-dev
-    # Windows builds
-    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-    # Windows tests
-    wine wine64
-    # extra packages requested by the caller (for instance `make demo`)
-    "$@"
+    # host build, formatting check, GoogleTest sources (built for the host and cross-built)
+    cmake make g++ clang-format googletest
 )
+if [ $host_only -eq 0 ]; then
+    packages+=(
+        # host benchmarks
+        libbenchmark-dev
+        # libFuzzer targets
+        clang libclang-rt-14-dev
+        # Windows builds
+        g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+        # Windows tests
+        wine wine64
+    )
+fi
+# extra packages requested by the caller
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# make test: everything `make dist` does, then every test: host tests (ASan + UBSan) and the Windows
-# tests under Wine. Every stage runs even when an earlier one fails; the summary says which failed.
+# make test: every test. The fast ones first: formatting, the host build and its unit tests (what
+# make check runs); then the deliverables (make dist), the host tests that inspect them, the host
+# Release tree, the fuzz targets, and the Windows tests under Wine. Every stage runs even when an
+# earlier one fails; the summary says which failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/dist.sh || { echo "make test: building the deliverables failed" >&2; exit 1; }
+scripts/deps.sh || { echo "make test: installing what the tests need failed" >&2; exit 1; }
 
 jobs=$(nproc)
 results=()
@@ -22,17 +24,18 @@ stage() {
     fi
 }
 
+format_check() {
+    git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run -Werror
+}
 host_build() { cmake --preset host >/dev/null && cmake --build --preset host -j "$jobs"; }
 release_build() { cmake --build --preset host-release -j "$jobs"; }
 win_build() { cmake --build --preset win64 -j "$jobs"; }
 
-format_check() {
-    git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run -Werror
-}
-
 stage "formatting (.clang-format)" format_check
 stage "host build (ASan + UBSan)" host_build
-stage "host tests" ctest --preset host -j "$jobs"
+stage "host unit tests" ctest --preset host -j "$jobs" -LE dist
+stage "deliverables (make dist)" scripts/dist.sh
+stage "host tests of the files in dist/" ctest --preset host -j "$jobs" -L dist
 stage "host release build (tools, benchmarks)" release_build
 stage "fuzz targets (clang, 20 s each)" scripts/fuzz.sh 20
 stage "Windows test build" win_build
