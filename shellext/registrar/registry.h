@@ -1,7 +1,8 @@
 // The seam between the registry script interpreter and a registry: the few operations the
 // interpreter makes, each reporting a Win32 error number (0 for success). The Windows adapter
-// (registry_win.h) carries them out with the platform's registry functions; the in-memory registry
-// (memory_registry.h) stands in for it in host tests, in the twrgs tool and in the fuzz target.
+// WindowsRegistry (platform_win.h, registry_win.cpp) carries them out with the platform's registry
+// functions; the in-memory registry (memory_registry.h) stands in for it in host tests, in the
+// twrgs tool and in the fuzz target.
 #pragma once
 
 #include <cstdint>
