@@ -7,6 +7,7 @@
 #include <string>
 
 #include "com_objects.h"
+#include "resource_ids.h"
 #include "shell_types.h"
 
 namespace tw {
@@ -15,12 +16,12 @@ namespace tw {
 extern const CLSID CLSID_SimpleShlExt;
 
 // Bitmap resources of the server module, one per menu entry.
-constexpr WORD kRestoreFileBitmapId = 202;
-constexpr WORD kBackupFolderBitmapId = 203;
-constexpr WORD kBackupFileBitmapId = 204;
-constexpr WORD kShowBackupsBitmapId = 205;
+constexpr WORD kRestoreFileBitmapId = TW_IDB_RESTORE_FILE;
+constexpr WORD kBackupFolderBitmapId = TW_IDB_BACKUP_FOLDER;
+constexpr WORD kBackupFileBitmapId = TW_IDB_BACKUP_FILE;
+constexpr WORD kShowBackupsBitmapId = TW_IDB_SHOW_BACKUPS;
 // The registry script resource ("REGISTRY") that registers the class.
-constexpr WORD kRegistryScriptId = 101;
+constexpr WORD kRegistryScriptId = TW_IDR_REGISTRY_SCRIPT;
 
 class CSimpleShlExt : public CComObjectRootEx<CComSingleThreadModel>,
                       public CComCoClass<CSimpleShlExt, &CLSID_SimpleShlExt>,
