@@ -56,6 +56,17 @@ function(tw_add_wine_test name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900 LABELS wine)
 endfunction()
 
+# The spelling under which a Windows test program finds a file of the build machine, for a
+# compile definition: Wine shows the machine's / as drive Z:, a Windows build machine needs nothing.
+#   tw_test_path(variable path)
+function(tw_test_path out path)
+    if(CMAKE_HOST_WIN32)
+        set(${out} "${path}" PARENT_SCOPE)
+    else()
+        set(${out} "Z:${path}" PARENT_SCOPE)
+    endif()
+endfunction()
+
 # Applies the version block, manifest and other resources in an .rc file to a Windows target.
 function(tw_add_resources target rcfile)
     if(WIN32)
