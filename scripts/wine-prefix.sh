@@ -7,7 +7,8 @@
 #   stop:  stops everything running in the prefix.
 set -euo pipefail
 action=$1
-prefix=$2
+# Wine wants an absolute prefix.
+prefix=$(realpath -m "$2")
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 case $action in
