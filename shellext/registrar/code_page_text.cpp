@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "utf8.h"
+
 namespace tw {
 namespace {
 
@@ -45,24 +47,6 @@ constexpr char16_t kHalfWidthKatakana = 0xFF61;  // bytes 0xA1-0xDF
 
 bool IsSpace(char16_t c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0 || c == 0x3000;
-}
-
-void AppendUtf8(char32_t c, std::string* out) {
-    if (c < 0x80) {
-        out->push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
 }
 
 // Rounds the decimal number digits x 10^exponent half to even; false when it exceeds 32 bits.

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "utf8.h"
+
 namespace tw::standin {
 namespace {
 
@@ -57,24 +59,6 @@ std::string FirstWord(std::string& rest) {
     return word;
 }
 
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 void AppendUnits(std::wstring& out, uint32_t c) {
     if (sizeof(wchar_t) == 2 && c >= 0x10000) {
         c -= 0x10000;
@@ -109,7 +93,7 @@ std::string ToUtf8(std::wstring_view text) {
                 ++i;
             }
         }
-        AppendUtf8(out, IsSurrogate(c) || c > 0x10FFFF ? 0xFFFD : c);
+        AppendUtf8(IsSurrogate(c) || c > 0x10FFFF ? 0xFFFD : c, &out);
     }
     return out;
 }
@@ -267,10 +251,9 @@ HRESULT StandInService::Call(const std::string& name, const std::string& argumen
 
 HRESULT StandInService::Call(ObjectId self, const std::string& name, const std::string& arguments) {
     const HRESULT result = Call(name, arguments);
-    if (self == 0 || self > objects_.size()) {
-        Misuse(name + " on an unknown object");
-    } else if (objects_[self - 1].references == 0) {
-        Misuse(name + " on released " + objects_[self - 1].name);
+    const Object* object = Find(self, name);
+    if (object != nullptr && object->references == 0) {
+        Misuse(name + " on released " + object->name);
     }
     return result;
 }
@@ -491,31 +474,37 @@ void StandInService::FreeSnapshotProperties(VSS_SNAPSHOT_PROP* properties) {
     properties->m_pwszSnapshotDeviceObject = nullptr;
 }
 
-ULONG StandInService::AddRef(ObjectId object) {
+StandInService::Object* StandInService::Find(ObjectId object, const std::string& method) {
     if (object == 0 || object > objects_.size()) {
-        Misuse("AddRef on an unknown object");
+        Misuse(method + " on an unknown object");
+        return nullptr;
+    }
+    return &objects_[object - 1];
+}
+
+ULONG StandInService::AddRef(ObjectId object) {
+    Object* o = Find(object, "AddRef");
+    if (o == nullptr) {
         return 0;
     }
-    Object& o = objects_[object - 1];
-    Log("AddRef " + o.name);
-    if (o.references == 0) {
-        Misuse("AddRef on released " + o.name);
+    Log("AddRef " + o->name);
+    if (o->references == 0) {
+        Misuse("AddRef on released " + o->name);
     }
-    return ++o.references;
+    return ++o->references;
 }
 
 ULONG StandInService::Release(ObjectId object) {
-    if (object == 0 || object > objects_.size()) {
-        Misuse("Release on an unknown object");
+    Object* o = Find(object, "Release");
+    if (o == nullptr) {
         return 0;
     }
-    Object& o = objects_[object - 1];
-    Log("Release " + o.name);
-    if (o.references == 0) {
-        Misuse("second Release of " + o.name);
+    Log("Release " + o->name);
+    if (o->references == 0) {
+        Misuse("second Release of " + o->name);
         return 0;
     }
-    return --o.references;
+    return --o->references;
 }
 
 HRESULT StandInService::Unexpected(ObjectId object, const std::string& method) {

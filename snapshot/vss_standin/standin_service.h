@@ -155,6 +155,8 @@ class StandInService {
         size_t next = 0;
     };
     HRESULT Call(ObjectId self, const std::string& name, const std::string& arguments);
+    // The object, or null (noted as misuse of `method`) when there is no such object.
+    Object* Find(ObjectId object, const std::string& method);
     bool HandsOut(const std::string& name, HRESULT result) const;
     ObjectId NewObject(const std::string& name);
     HRESULT MakeAsync(ObjectId self, const std::string& method, const std::string& name,
