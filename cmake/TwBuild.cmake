@@ -47,8 +47,8 @@ function(tw_add_host_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS "${labels}")
 endfunction()
 
-# Windows test: one GoogleTest program cross-built for x86-64, run by ctest under Wine in the build
-# tree's own prefix (fixture "wine", see tests/CMakeLists.txt).
+# Windows test: one GoogleTest program built for x86-64, run by ctest under Wine in the build tree's
+# own prefix (fixture "wine", see tests/CMakeLists.txt), or natively when built on Windows.
 #   tw_add_wine_test(name SOURCES files... [LIBS libraries...] [DEPENDS targets it starts or loads...])
 function(tw_add_wine_test name)
     if(NOT TW_BUILD_TESTS OR NOT TW_TARGET STREQUAL "win64")
@@ -64,6 +64,17 @@ function(tw_add_wine_test name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900 LABELS wine)
 endfunction()
 
+# The spelling under which a Windows test program finds a file of the build machine, for a
+# compile definition: Wine shows the machine's / as drive Z:, a Windows build machine needs nothing.
+#   tw_test_path(variable path)
+function(tw_test_path out path)
+    if(CMAKE_HOST_WIN32)
+        set(${out} "${path}" PARENT_SCOPE)
+    else()
+        set(${out} "Z:${path}" PARENT_SCOPE)
+    endif()
+endfunction()
+
 # Applies the version block, manifest and other resources in an .rc file to a Windows target.
 function(tw_add_resources target rcfile)
     if(WIN32)
@@ -71,8 +82,11 @@ function(tw_add_resources target rcfile)
     endif()
 endfunction()
 
-# Windows tests run through scripts/wine-run.sh, which runs wine with the build tree's own prefix.
-if(TW_TARGET STREQUAL "win64")
+# Built on Linux, the Windows tests run through scripts/wine-run.sh, which runs wine with the build
+# tree's own prefix; built on Windows, they run natively, with no prefix (the fixture "wine" has no
+# set-up there, so the tests that require it simply run).
+if(TW_TARGET STREQUAL "win64" AND NOT CMAKE_HOST_WIN32)
+    set(TW_UNDER_WINE ON)
     set(TW_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${TW_WINEPREFIX})
 endif()

@@ -15,8 +15,6 @@ namespace tw {
 // UTF-8; Utf16ToUtf8 writes U+FFFD for an unpaired surrogate.
 bool Utf8ToUtf16(const std::string& utf8, std::u16string* utf16);
 std::string Utf16ToUtf8(const std::u16string& utf16);
-// One code point as UTF-8, appended to `out`.
-void AppendUtf8(char32_t c, std::string* out);
 
 #ifdef _WIN32
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "WCHAR is UTF-16 on Windows");

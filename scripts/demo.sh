@@ -2,8 +2,10 @@
 # make demo: shows the product working under Wine, in a throwaway prefix, after `make dist`:
 # twShellExt_64.dll registered from dist/ with regsvr32, its registry entries, the context-menu
 # entries a file and a folder get through COM activation from the registry (as Explorer gets them),
-# "Backup this file" picked with a recording twHelper.exe, twVss_64.exe -c C:\, and the uninstall
-# helper unregistering the DLL. The file's menu is rendered under Xvfb to build/demo/context-menu.png.
+# "Backup this file" picked with a recording twHelper.exe, a snapshot made with twVss_64.exe -c C:\
+# and deleted with -d and the printed name (against the test stand-in for the VSS service, since
+# Wine's own has none), and the uninstall helper unregistering the DLL. The file's menu is rendered
+# under Xvfb to build/demo/context-menu.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,10 +15,11 @@ if [ -z "${TW_DEMO_UNDER_XVFB:-}" ]; then
     for f in dist/twShellExt_64.dll dist/twVss_64.exe; do
         [ -f "$f" ] || { echo "make demo: $f is missing; run make dist first" >&2; exit 1; }
     done
-    # The Explorer stand-in, the recording helper and the 64-bit build of the uninstall helper.
+    # The Explorer stand-in, the recording helper, the 64-bit build of the uninstall helper and
+    # the VSS service stand-in.
     cmake --preset win64 >/dev/null
     cmake --build --preset win64 -j "$(nproc)" \
-        --target twshellext_demo fake_twhelper TwUninstall_64test >/dev/null
+        --target twshellext_demo fake_twhelper TwUninstall_64test vss_standin_dll >/dev/null
     # Everything else runs with a virtual display, which the on-screen menu needs.
     exec env TW_DEMO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
@@ -64,10 +67,14 @@ cp dist/twShellExt_64.dll "$app_unix/"
 cp build/win64/bin/twHelper.exe "$app_unix/twHelper.exe"  # records what it is started with
 cp build/win64/bin/TwUninstall_64test.exe "$app_unix/TwUninstall.exe"
 cp build/win64/bin/twshellext_demo.exe "$work/"
+# The snapshot tool from dist/, beside the stand-in for the VSS service (the prefix makes a
+# twVss_64.exe load the vssapi.dll beside it; see scripts/wine-prefix.sh).
+cp dist/twVss_64.exe build/win64/vss_standin/vssapi.dll "$app_unix/"
 printf 'Q3 figures\r\n' >"$prefix/drive_c/Data/Quarterly report.txt"
 file='C:\Data\Quarterly report.txt'
 folder='C:\Data\Holiday photos'
-echo "Installed into $app: twShellExt_64.dll (from dist/), twHelper.exe, TwUninstall.exe"
+echo "Installed into $app: twShellExt_64.dll and twVss_64.exe (from dist/), twHelper.exe,"
+echo "TwUninstall.exe, and vssapi.dll (the test stand-in for the VSS service)"
 
 say "regsvr32 /s \"$app\\twShellExt_64.dll\""
 code=0
@@ -115,8 +122,22 @@ else
 fi
 wait "$shower" || true
 
-say "twVss_64.exe -c C:\\ (Wine's VSS service is a stub without backup components)"
-wine_ "$root/dist/twVss_64.exe" -c 'C:\'
+store="$app_unix/vss-standin-store.txt"
+show_store() {
+    echo "The stand-in's store of snapshots now holds: $(cat "$store" 2>/dev/null | wc -l | tr -d ' ')"
+}
+say "twVss_64.exe -c C:\\"
+echo "Under Wine the VSS service is a test stand-in (vssapi.dll beside the tool): Wine's own VSS"
+echo "service makes no snapshots. The stand-in keeps its snapshots in a file beside itself."
+created=$(wine "$app\\twVss_64.exe" -c 'C:\' 2>&1 | tr -d '\r')
+printf '%s\n' "$created"
+name=$(printf '%s\n' "$created" | sed -n 's/^CREATED : //p')
+[ -n "$name" ] || { echo "make demo: twVss_64.exe made no snapshot" >&2; exit 1; }
+show_store
+
+say "twVss_64.exe -d $name (the name it printed, in a new process)"
+wine_ "$app\\twVss_64.exe" -d "$name"
+show_store
 
 say "The uninstall helper: $app\\TwUninstall.exe"
 code=0

@@ -2,10 +2,13 @@
 # wine-prefix.sh start|stop PREFIX
 #   start: makes a fresh Wine prefix at PREFIX and starts wineserver and Wine's background programs
 #          with their output sent to /dev/null, so that they never hold a test runner's pipes open.
+#          In the prefix a program named twVss_64.exe loads a vssapi.dll that lies beside it (the
+#          test stand-in for the VSS service) before Wine's own; without one it gets Wine's.
 #   stop:  stops everything running in the prefix.
 set -euo pipefail
 action=$1
-prefix=$2
+# Wine wants an absolute prefix.
+prefix=$(realpath -m "$2")
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 case $action in
@@ -15,7 +18,11 @@ start)
     mkdir -p "$prefix"
     wineserver -p >/dev/null 2>&1 </dev/null
     wineboot -i >/dev/null 2>&1 </dev/null
-    wine cmd /c exit >/dev/null 2>&1 </dev/null
+    # Wine prefers its own vssapi.dll to one in the program's folder unless told otherwise, and it
+    # reads WINEDLLOVERRIDES only from the environment of `wine` itself, so a test program cannot
+    # set it for the processes it starts; a per-program entry in the registry applies to them all.
+    wine reg add 'HKCU\Software\Wine\AppDefaults\twVss_64.exe\DllOverrides' \
+        /v vssapi /d native,builtin /f >/dev/null 2>&1 </dev/null
     echo "Wine prefix ready: $prefix"
     ;;
 stop)

@@ -2,7 +2,8 @@
 # Runs a Windows program under Wine in the given prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
 # ctest uses it as the emulator of the win64 build.
 set -euo pipefail
-prefix=$1
+# Wine wants an absolute prefix.
+prefix=$(realpath -m "$1")
 shift
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 exec wine "$@"

@@ -1,64 +1,20 @@
 // The creation's sequence against the scripted fake: lines, streams, calls and releases.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "fake_vss.h"
 #include "snapshot_create.h"
+#include "snapshot_test_data.h"
 
 namespace tw::test {
 namespace {
 
-const std::vector<std::string> kAllCalls = {
-    "CoInitialize",
-    "CreateBackupComponents",
-    "InitializeForBackup",
-    "SetContext 13",
-    "GatherWriterMetadata",
-    "Wait metadata 4294967295",
-    "StartSnapshotSet",
-    "AddToSnapshotSet provider=GUID_NULL",
-    "SetBackupState 0 0 5 0",
-    "PrepareForBackup",
-    "Wait prepare 4294967295",
-    "DoSnapshotSet",
-    "Wait snapshot 4294967295",
-    // The snapshot's identifier, which AddToSnapshotSet wrote over the set's (0x5e7).
-    "GetSnapshotProperties id=0x5a9",
-};
+// CoInitialize, then the VSS calls; the fake's new snapshot is 0x5a9 (its set 0x5e7).
+const Calls kAllCalls = Concat({"CoInitialize"}, CreationCalls("C:\\", 3, 0x5a9));
 
-const std::vector<std::string> kSuccessLines = {
-    "Info : Gathering metadata from writers...",
-    "Info : Calling StartSnapshotSet()...",
-    "Info : Calling AddToSnapshotSet()...",
-    "Info : Preparing for backup...",
-    "Info : Taking snapshots...",
-    "Info : Getting the snapshot device object from the properties...",
-    "Info : Managed to create a snapshot...",
-    "CREATED : \\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy7",
-};
+const char kCreated[] = "CREATED : \\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy7\n";
 
-// The clean-up levels: what each releases, in order.
-using Calls = std::vector<std::string>;
-const Calls kC1 = {"Release backupComponents"};
-const Calls kC2 = {"FreeWriterMetadata", "Release backupComponents"};
-const Calls kC3 = {"Release metadata", "FreeWriterMetadata", "Release backupComponents"};
-const Calls kC4 = {"Release prepare", "Release metadata", "FreeWriterMetadata",
-                   "Release backupComponents"};
-const Calls kC5 = {"Release snapshot", "Release prepare", "Release metadata", "FreeWriterMetadata",
-                   "Release backupComponents"};
-
-std::string Lines(const std::vector<std::string>& lines, size_t count) {
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        text += lines[i] + "\n";
-    }
-    return text;
-}
-
-Calls Concat(Calls a, const Calls& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+std::string Lines(size_t count) {
+    return InfoLines(count, "\n");
 }
 
 struct Creation {
@@ -73,7 +29,7 @@ struct Creation {
 TEST(CreateSnapshot, SuccessWritesTheEightLinesAndReleasesEverythingOnce) {
     Creation run;
     run.Create();
-    EXPECT_EQ(run.console.out, Lines(kSuccessLines, 8));
+    EXPECT_EQ(run.console.out, Lines(7) + kCreated);
     EXPECT_EQ(run.console.err, "");
     // No backup completion or abort, no freeing of the properties: the snapshot stays.
     EXPECT_EQ(run.vss.calls, Concat(kAllCalls, kC5));
@@ -88,66 +44,23 @@ TEST(CreateSnapshot, SuccessWritesTheEightLinesAndReleasesEverythingOnce) {
 // must refuse as well. After the failure no VSS call is made except the clean-up of its level; a
 // reference that the failing call handed out anyway (with S_FALSE) is given back first.
 TEST(CreateSnapshot, EachFailingStepWritesItsLineAndCleansUpItsLevel) {
-    struct Case {
-        const char* step;       // the failing call's log name
-        size_t infoLines;       // standard-output lines written before it
-        const char* error;      // its Error line
-        bool printsCode;        // the line ends in the result code
-        const Calls* level;     // its clean-up level (null: nothing held)
-        const char* handedOut;  // the object the call hands out with a success code
-    };
-    const Case cases[] = {
-        {"CreateBackupComponents", 0, "Error : Failed to create VssComponents...", false, nullptr,
-         "backupComponents"},
-        {"InitializeForBackup", 0, "Error : Failed to initialize for backup...", false, &kC1,
-         nullptr},
-        {"SetContext", 0, "Error : Failed to SetContext(), returned = ", true, &kC1, nullptr},
-        {"GatherWriterMetadata", 0, "Error : Failed to gather writer metadata...", false, &kC2,
-         "metadata"},
-        {"Wait metadata", 1, "Error : Failed to gather metadata from writers...", false, &kC3,
-         nullptr},
-        {"StartSnapshotSet", 2, "Error : Failed to StartSnapshotSet(), returned = ", true, &kC3,
-         nullptr},
-        {"AddToSnapshotSet", 3, "Error : AddToSnapshotSet() failed, returned = ", true, &kC3,
-         nullptr},
-        {"SetBackupState", 3, "Error : SetBackupState() failed, returned = ", true, &kC3, nullptr},
-        {"PrepareForBackup", 4, "Error : Failed to prepare for backup...", false, &kC3, "prepare"},
-        {"Wait prepare", 4, "Error : Failed to wait after preparing for backup...", false, &kC4,
-         nullptr},
-        {"DoSnapshotSet", 4, "Error : Failed to DoSnapshotSet()...", false, &kC4, "snapshot"},
-        {"Wait snapshot", 5, "Error : Failed to wait while taking snapshots...", false, &kC5,
-         nullptr},
-        {"GetSnapshotProperties", 6, "Error : SnapshotProperties() failed.", false, &kC5, nullptr},
-    };
     struct Code {
         HRESULT value;
         const char* text;
     };
     const Code codes[] = {{E_ACCESSDENIED, "-2147024891"}, {S_FALSE, "1"}};
-    for (const Case& c : cases) {
+    for (const FailingStep& c : kFailingSteps) {
         for (const Code& code : codes) {
             SCOPED_TRACE(std::string(c.step) + " returning " + code.text);
             Creation run;
             run.vss.results[c.step] = code.value;
             run.Create();
 
-            EXPECT_EQ(run.console.out, Lines(kSuccessLines, c.infoLines));
+            EXPECT_EQ(run.console.out, Lines(c.infoLines));
             EXPECT_EQ(run.console.err,
                       std::string(c.error) + (c.printsCode ? code.text : "") + "\n");
             EXPECT_EQ(run.console.merged, run.console.out + run.console.err);
-
-            const auto failing =
-                std::find_if(kAllCalls.begin(), kAllCalls.end(),
-                             [&](const std::string& call) { return call.rfind(c.step, 0) == 0; });
-            ASSERT_NE(failing, kAllCalls.end());
-            Calls expected(kAllCalls.begin(), failing + 1);
-            if (code.value == S_FALSE && c.handedOut != nullptr) {
-                expected.push_back(std::string("Release ") + c.handedOut);
-            }
-            if (c.level != nullptr) {
-                expected = Concat(expected, *c.level);
-            }
-            EXPECT_EQ(run.vss.calls, expected);
+            EXPECT_EQ(run.vss.calls, CallsOfFailure(kAllCalls, c, code.value == S_FALSE));
             EXPECT_EQ(run.vss.misuse, Calls());
         }
     }
@@ -170,7 +83,7 @@ TEST(CreateSnapshot, OnlyCoInitializeFailingIsReportedAndTheCreationGoesOn) {
         Creation run;
         run.vss.results["CoInitialize"] = c.result;
         run.Create();
-        EXPECT_EQ(run.console.out, Lines(kSuccessLines, 8));
+        EXPECT_EQ(run.console.out, Lines(7) + kCreated);
         EXPECT_EQ(run.console.err, c.reported ? "Error : CoInitialize() failed!\n" : "");
         EXPECT_EQ(run.vss.calls, Concat(kAllCalls, kC5));
     }
@@ -214,7 +127,7 @@ TEST(CreateSnapshot, ResultLineCarriesTheWholeDeviceObjectNameCutToBytes) {
         Creation run;
         run.vss.newDeviceObject = c.deviceObject;
         run.Create();
-        EXPECT_EQ(run.console.out, Lines(kSuccessLines, 7) + "CREATED : " + c.printed + "\n");
+        EXPECT_EQ(run.console.out, Lines(7) + "CREATED : " + c.printed + "\n");
     }
     EXPECT_EQ(DeviceObjectBytes(nullptr), "");
 }

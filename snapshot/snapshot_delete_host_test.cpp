@@ -3,23 +3,16 @@
 
 #include "fake_vss.h"
 #include "snapshot_delete.h"
+#include "snapshot_test_data.h"
 
 namespace tw::test {
 namespace {
-
-using Calls = std::vector<std::string>;
 
 const wchar_t kCopy1[] = L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy1";
 const wchar_t kCopy2[] = L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy2";
 const char kCopy2Bytes[] = "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy2";
 
-const Calls kSetUp = {"CoInitialize", "CreateBackupComponents", "InitializeForBackup",
-                      "SetContext 13", "Query GUID_NULL 1 3"};
-
-Calls Concat(Calls a, const Calls& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+const Calls kSetUp = Concat({"CoInitialize"}, kDeletionSetUp);
 
 struct Deletion {
     explicit Deletion(std::vector<FakeVss::Snapshot> snapshots) {

@@ -4,9 +4,7 @@
 // Measured under Wine 8.0 here: a process token reports elevated and has a linked limited token
 // that reports not elevated; CreateVssBackupComponentsInternal returns E_NOTIMPL, so "-c" ends at
 // its first Error line and "-d" ends quietly.
-#include <gtest/gtest.h>
-
-#include "winsupport.h"
+#include "twvss_wine_support.h"
 
 namespace tw::test {
 namespace {
@@ -22,32 +20,8 @@ ProcessResult RunTool(const std::wstring& arguments, HANDLE token = nullptr) {
     return RunProcess(Tool() + arguments, options);
 }
 
-void ExpectOutput(const ProcessResult& run, const std::string& out, const std::string& err) {
-    ASSERT_TRUE(run.started);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.out, out);
-    EXPECT_EQ(run.err, err);
-}
-
-// Closes a token handle on scope exit.
-struct Token {
-    HANDLE handle = nullptr;
-    ~Token() {
-        if (handle != nullptr) {
-            CloseHandle(handle);
-        }
-    }
-};
-
-bool IsElevated(HANDLE token) {
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
-           elevation.TokenIsElevated != 0;
-}
-
 TEST(TwVssExe, CommandLinesOfAnyOtherShapeWriteNothing) {
+    TW_SKIP_UNLESS_ELEVATED();
     const wchar_t* const shapes[] = {
         L"",          L" -c",      L" C:\\", L" -c C:\\ extra", L" -C C:\\", L" \"-c \" C:\\",
         L" --c C:\\", L" -D name", L" -d",
@@ -59,31 +33,23 @@ TEST(TwVssExe, CommandLinesOfAnyOtherShapeWriteNothing) {
 }
 
 TEST(TwVssExe, CreationReportsTheMissingBackupComponentsOnStandardError) {
+    TW_SKIP_UNLESS_WINE();
     ExpectOutput(RunTool(L" -c C:\\"), "", "Error : Failed to create VssComponents...\r\n");
 }
 
 TEST(TwVssExe, DeletionWithoutBackupComponentsEndsQuietly) {
+    TW_SKIP_UNLESS_WINE();
     ExpectOutput(RunTool(L" -d \\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy1"), "", "");
     ExpectOutput(RunTool(L" -d \"\""), "", "");
 }
 
 TEST(TwVssExe, NotElevatedWritesOnlyItsErrorLineWhateverTheArguments) {
-    Token self;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &self.handle));
-    ASSERT_TRUE(IsElevated(self.handle));
-    TOKEN_LINKED_TOKEN linked{};
-    DWORD size = 0;
-    ASSERT_TRUE(GetTokenInformation(self.handle, TokenLinkedToken, &linked, sizeof(linked), &size));
-    Token limited{linked.LinkedToken};
-    ASSERT_FALSE(IsElevated(limited.handle));
-    // A process is started with a primary token.
-    Token primary;
-    ASSERT_TRUE(DuplicateTokenEx(limited.handle, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
-                                 TokenPrimary, &primary.handle));
-
+    // Measured under Wine: the elevated token has a linked limited token that is not elevated.
+    const NotElevatedToken limited;
+    ASSERT_NE(limited.get(), nullptr);
     for (const wchar_t* arguments : {L"", L" -c C:\\", L" -d name", L" -x y z"}) {
         SCOPED_TRACE(Narrow(arguments));
-        ExpectOutput(RunTool(arguments, primary.handle), "", "Error : Not Elevated\r\n");
+        ExpectOutput(RunTool(arguments, limited.get()), "", "Error : Not Elevated\r\n");
     }
 }
 

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "utf8.h"
+
 namespace tw::pe {
 namespace {
 
@@ -64,19 +66,6 @@ struct Layout {
         return false;
     }
 };
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 bool ParseImports(const Reader& r, const Layout& layout, uint32_t rva, Image& image,
                   std::string& error) {
@@ -169,7 +158,7 @@ class ResourceWalker {
             uint16_t c = 0;
             if (!r_.U16(at + 2 + 2ull * i, c))
                 return false;
-            AppendUtf8(id.name, c);
+            AppendUtf8(c, &id.name);
         }
         return true;
     }
@@ -365,7 +354,7 @@ bool ReadNode(const Reader& r, uint64_t at, uint64_t limit, VersionNode& node) {
             return false;
         if (c == 0)
             break;
-        AppendUtf8(node.key, c);
+        AppendUtf8(c, &node.key);
     }
     node.value = Align4(p + 2);
     // Text values count their length in UTF-16 units, binary ones in bytes.
@@ -380,7 +369,7 @@ std::string Utf16Text(const Reader& r, uint64_t at, uint64_t units) {
         uint16_t c = 0;
         if (!r.U16(at + 2 * i, c) || c == 0)
             break;
-        AppendUtf8(text, c);
+        AppendUtf8(c, &text);
     }
     return text;
 }

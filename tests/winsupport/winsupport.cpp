@@ -279,4 +279,68 @@ std::string Narrow(const std::wstring& wide) {
     return narrow;
 }
 
+std::wstring BuildPath(const char* path) {
+    std::wstring wide = Widen(path);
+    for (wchar_t& c : wide) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    return wide;
+}
+
+bool RunsUnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+namespace {
+
+bool TokenIsElevated(HANDLE token) {
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+}  // namespace
+
+bool ProcessIsElevated() {
+    Handle self;
+    return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, self.out()) &&
+           TokenIsElevated(self.get());
+}
+
+NotElevatedToken::NotElevatedToken() {
+    Handle self;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY,
+                          self.out())) {
+        return;
+    }
+    HANDLE source = self.get();
+    Handle linkedToken;
+    if (TokenIsElevated(self.get())) {
+        TOKEN_LINKED_TOKEN linked{};
+        DWORD size = 0;
+        if (!GetTokenInformation(self.get(), TokenLinkedToken, &linked, sizeof(linked), &size)) {
+            return;
+        }
+        linkedToken.reset(linked.LinkedToken);
+        source = linkedToken.get();
+    }
+    HANDLE primary = nullptr;
+    // A process is started with a primary token.
+    if (!TokenIsElevated(source) &&
+        DuplicateTokenEx(source, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                         &primary)) {
+        token_ = primary;
+    }
+}
+
+NotElevatedToken::~NotElevatedToken() {
+    if (token_ != nullptr) {
+        CloseHandle(token_);
+    }
+}
+
 }  // namespace tw::test

@@ -61,4 +61,29 @@ bool CopyFileTo(const std::wstring& from, const std::wstring& to);
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);  // to UTF-8
 
+// A path the build gave in its own spelling ("Z:/work/tree/dist" under Wine, "C:/src/tree/dist" on
+// Windows), with backslashes.
+std::wstring BuildPath(const char* path);
+
+// True when the program runs under Wine rather than on Windows itself.
+bool RunsUnderWine();
+
+// Whether the process token reports elevation (Wine's always does).
+bool ProcessIsElevated();
+
+// A primary token that reports not elevated, for ProcessOptions::token: the linked limited token
+// of an elevated process, or a copy of the process's own token when that is not elevated. Null when
+// none can be had. Closed on destruction.
+class NotElevatedToken {
+  public:
+    NotElevatedToken();
+    ~NotElevatedToken();
+    NotElevatedToken(const NotElevatedToken&) = delete;
+    NotElevatedToken& operator=(const NotElevatedToken&) = delete;
+    HANDLE get() const { return token_; }
+
+  private:
+    HANDLE token_ = nullptr;
+};
+
 }  // namespace tw::test

@@ -130,10 +130,15 @@ bool RunsHere(unsigned codePage) {
 TEST(TextServices, TheStandInAnswersAsThePlatformDoes) {
     const TextServices& platform = PlatformTextServices();
     const CodePageText& standIn = StandIn();
-    // ctest runs this program once in Wine's default code page and once in 932, and says which.
+    // Under Wine ctest runs this program once in Wine's default code page and once in 932, and
+    // says which; on Windows it runs in the machine's own.
     const char* expected = std::getenv("TW_EXPECTED_ACP");
-    ASSERT_NE(expected, nullptr);
-    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
+    if (RunsUnderWine()) {
+        ASSERT_NE(expected, nullptr);
+    }
+    if (expected != nullptr) {
+        ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
+    }
     for (const NumberCase& c : NumberCases()) {
         uint32_t value = 0xDEADBEEF;
         EXPECT_EQ(Hex(platform.ParseUI4(c.text, &value)), Hex(c.result)) << Utf16ToUtf8(c.text);
