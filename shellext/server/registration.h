@@ -5,16 +5,10 @@
 
 #include <string>
 
+#include "approved_entry.h"
 #include "registry.h"
 
 namespace tw {
-
-// HKEY_LOCAL_MACHINE\<kApprovedKey>: opened with KEY_SET_VALUE, never created.
-extern const char* const kApprovedKey;
-// The REG_SZ value registration sets there: named after the class identifier, upper case in
-// braces, holding kApprovedDescription and its terminating zero.
-extern const char* const kApprovedValueName;
-extern const char* const kApprovedDescription;
 
 // The longest escaped module path, in characters before the terminating zero; the rest of a longer
 // one is cut off. A path of at most 259 characters (the only kind registration accepts) never
