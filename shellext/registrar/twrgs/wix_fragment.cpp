@@ -306,8 +306,12 @@ bool WriteWixFragment(const RegistrySnapshot& before, const RegistrySnapshot& af
             continue;
         }
         if (slash == std::string::npos) {
-            problem(keyOffset,
-                    keyLabel + ": an installer cannot write values directly into a root key");
+            for (const RegistryValue& value : key.values) {
+                const WixFacts::Value* origin = facts.FindValue(key.path, value.name);
+                problem(origin != nullptr ? origin->offset : std::string::npos,
+                        keyLabel + ", value \"" + Utf8(value.name, text) +
+                            "\": an installer cannot write values directly into a root key");
+            }
             continue;
         }
         const std::string subkey = key.path.substr(slash + 1);
