@@ -16,6 +16,8 @@ packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
     # Windows tests
     wine wine64
+    # the installer, and signing
+    wixl msitools osslsigncode openssl
     # extra packages requested by the caller (for instance `make demo`)
     "$@"
 )
