@@ -23,9 +23,23 @@ constexpr InstallerRoot kInstallerRoots[] = {
 // The Registry table holds key paths and value names of at most this many characters.
 constexpr size_t kMaxColumnCharacters = 255;
 
-// Registry text (8-bit, in the code page) as the value of an attribute of the fragment: the
-// installer's formatted text (the script's "[" and "]" escaped, a substitution's passed through),
-// then XML escapes, in UTF-8.
+// How a character of registry text appears in an attribute of the fragment: the script's brackets
+// as the installer's escapes of formatted text, a substitution's (marked) as brackets, XML's own
+// characters as references, and the white space an attribute keeps only as references. `counts`
+// is how many characters the installer's table holds for it.
+struct Escape {
+    char16_t c;
+    const char16_t* xml;
+    size_t counts;
+};
+constexpr Escape kEscapes[] = {
+    {kFormattedOpen, u"[", 1}, {kFormattedClose, u"]", 1}, {u'[', u"[\\[]", 4},
+    {u']', u"[\\]]", 4},       {u'&', u"&amp;", 1},        {u'<', u"&lt;", 1},
+    {u'>', u"&gt;", 1},        {u'"', u"&quot;", 1},       {u'\t', u"&#9;", 1},
+    {u'\n', u"&#10;", 1},      {u'\r', u"&#13;", 1},
+};
+
+// Registry text (8-bit, in the code page) as the value of an attribute of the fragment, in UTF-8.
 class AttributeText {
   public:
     AttributeText(const std::string& registryText, const CodePageText& text) {
@@ -36,51 +50,22 @@ class AttributeText {
         }
         std::u16string xml;
         for (char16_t c : wide) {
-            switch (c) {
-                case kFormattedOpen:
-                    Formatted(u"[", &xml);
-                    break;
-                case kFormattedClose:
-                    Formatted(u"]", &xml);
-                    break;
-                case u'[':
-                    Formatted(u"[\\[]", &xml);
-                    break;
-                case u']':
-                    Formatted(u"[\\]]", &xml);
-                    break;
-                case u'&':
-                    Character(u"&amp;", &xml);
-                    break;
-                case u'<':
-                    Character(u"&lt;", &xml);
-                    break;
-                case u'>':
-                    Character(u"&gt;", &xml);
-                    break;
-                case u'"':
-                    Character(u"&quot;", &xml);
-                    break;
-                // An attribute keeps these only as character references.
-                case u'\t':
-                    Character(u"&#9;", &xml);
-                    break;
-                case u'\n':
-                    Character(u"&#10;", &xml);
-                    break;
-                case u'\r':
-                    Character(u"&#13;", &xml);
-                    break;
-                default:
-                    if (c < 0x20) {
-                        char code[8];
-                        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(c));
-                        why_ = std::string("holds the control character ") + code +
-                               ", which a WiX file cannot carry";
-                        return;
-                    }
-                    Character(std::u16string(1, c), &xml);
-                    break;
+            const Escape* escape = nullptr;
+            for (const Escape& candidate : kEscapes) {
+                escape = candidate.c == c ? &candidate : escape;
+            }
+            if (escape != nullptr) {
+                xml += escape->xml;
+                characters_ += escape->counts;
+            } else if (c < 0x20) {
+                char code[8];
+                std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(c));
+                why_ = std::string("holds the control character ") + code +
+                       ", which a WiX file cannot carry";
+                return;
+            } else {
+                xml += c;
+                ++characters_;
             }
         }
         utf8_ = Utf16ToUtf8(xml);
@@ -93,15 +78,6 @@ class AttributeText {
     size_t characters() const { return characters_; }
 
   private:
-    void Formatted(const std::u16string& escape, std::u16string* xml) {
-        *xml += escape;
-        characters_ += escape.size();
-    }
-    void Character(const std::u16string& xmlForm, std::u16string* xml) {
-        *xml += xmlForm;
-        ++characters_;
-    }
-
     std::string utf8_;
     std::string why_;
     size_t characters_ = 0;

@@ -12,6 +12,7 @@
 
 #include "code_page_text.h"
 #include "corpus.h"
+#include "scratch_folder.h"
 #include "twrgs.h"
 
 namespace tw::test {
@@ -31,13 +32,6 @@ const std::vector<std::string> kProductRows = {
     R"(<RegistryValue Root="HKCR" Key="Directory\shellex\ContextMenuHandlers\TarnwickShellExtension" Type="string" Value="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"/>)",
 };
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
 // The fragment's RegistryValue elements, without their indentation.
 std::vector<std::string> Rows(const std::string& fragment) {
     std::vector<std::string> rows;
@@ -51,20 +45,8 @@ std::vector<std::string> Rows(const std::string& fragment) {
     return rows;
 }
 
-class WixFragment : public ::testing::Test {
+class WixFragment : public ScratchFolder {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/twrgs_wix_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-    std::string Write(const std::string& name, const std::string& content) {
-        const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
-    }
     int Wix(std::vector<std::string> arguments,
             const std::vector<RegistrationValue>& alsoWritten = {}) {
         arguments.insert(arguments.begin(), {"--format", "wix"});
@@ -92,14 +74,13 @@ class WixFragment : public ::testing::Test {
             command += " '" + fragment + "'";
         }
         const int status = std::system((command + " >'" + dir_ + "/wixl.log' 2>&1").c_str());
-        const std::string log = ReadFile(dir_ + "/wixl.log");
+        const std::string log = Read(dir_ + "/wixl.log");
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             return "wixl failed: " + log;
         }
         return log;
     }
 
-    std::string dir_;
     std::string out;
     std::string err;
 };
@@ -292,7 +273,7 @@ TEST_F(WixFragment, RefusesOptionsThatDoNotGoWithIt) {
 }
 
 TEST_F(WixFragment, DllReadsTheScriptResourceOfAWindowsBinary) {
-    const std::string dll = ReadFile(TW_DIST_DIR "/twShellExt_64.dll");
+    const std::string dll = Read(TW_DIST_DIR "/twShellExt_64.dll");
     ASSERT_GT(dll.size(), 4096u) << "run `make dist` first";
     // The .reg form of the shipped DLL's script is that of the script file.
     ASSERT_EQ(
