@@ -322,8 +322,7 @@ int Run(const std::vector<std::string>& arguments,
     WixFacts facts(registry, text);
     if (options.wix) {
         // The marks that keep a substitution's text apart from the script's own.
-        const size_t mark = script.find_first_of(
-            std::string{static_cast<char>(kFormattedOpen), static_cast<char>(kFormattedClose)});
+        const size_t mark = script.find_first_of(kFormattedMarks);
         if (mark != std::string::npos) {
             *err = "twrgs: " + Position(script, mark) +
                    ": the script holds a control character, which a WiX file cannot carry\n";

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <string>
 
 namespace tw {
 namespace {
@@ -24,20 +25,48 @@ constexpr InstallerRoot kInstallerRoots[] = {
 constexpr size_t kMaxColumnCharacters = 255;
 
 // How a character of registry text appears in an attribute of the fragment: the script's brackets
-// as the installer's escapes of formatted text, a substitution's (marked) as brackets, XML's own
-// characters as references, and the white space an attribute keeps only as references. `counts`
-// is how many characters the installer's table holds for it.
+// and braces as the installer's escapes of formatted text, a substitution's (marked) as they are,
+// XML's own characters as references, and the white space an attribute keeps only as references.
+// `counts` is how many characters the installer's table holds for it.
 struct Escape {
     char16_t c;
     const char16_t* xml;
     size_t counts;
 };
 constexpr Escape kEscapes[] = {
-    {kFormattedOpen, u"[", 1}, {kFormattedClose, u"]", 1}, {u'[', u"[\\[]", 4},
-    {u']', u"[\\]]", 4},       {u'&', u"&amp;", 1},        {u'<', u"&lt;", 1},
-    {u'>', u"&gt;", 1},        {u'"', u"&quot;", 1},       {u'\t', u"&#9;", 1},
-    {u'\n', u"&#10;", 1},      {u'\r', u"&#13;", 1},
+    {kFormattedMarks[0], u"[", 1},
+    {kFormattedMarks[1], u"]", 1},
+    {kFormattedMarks[2], u"{", 1},
+    {kFormattedMarks[3], u"}", 1},
+    {u'[', u"[\\[]", 4},
+    {u']', u"[\\]]", 4},
+    {u'{', u"[\\{]", 4},
+    {u'}', u"[\\}]", 4},
+    {u'&', u"&amp;", 1},
+    {u'<', u"&lt;", 1},
+    {u'>', u"&gt;", 1},
+    {u'"', u"&quot;", 1},
+    {u'\t', u"&#9;", 1},
+    {u'\n', u"&#10;", 1},
+    {u'\r', u"&#13;", 1},
 };
+
+// Whether the installer reads `c` as part of formatted text's syntax.
+bool IsFormatting(char16_t c) {
+    return c == u'[' || c == u']' || c == u'{' || c == u'}' ||
+           std::char_traits<char>::find(kFormattedMarks, 4, static_cast<char>(c)) != nullptr;
+}
+
+// Where the plain group "{...}" that starts at `open` ends: at least one character, none of
+// formatted text's syntax, then "}". std::string::npos when what starts there is no such group.
+size_t PlainGroupEnd(const std::u16string& text, size_t open) {
+    size_t close = open + 1;
+    while (close < text.size() && !IsFormatting(text[close])) {
+        ++close;
+    }
+    return close > open + 1 && close < text.size() && text[close] == u'}' ? close
+                                                                          : std::string::npos;
+}
 
 // Registry text (8-bit, in the code page) as the value of an attribute of the fragment, in UTF-8.
 class AttributeText {
@@ -49,12 +78,22 @@ class AttributeText {
             return;
         }
         std::u16string xml;
-        for (char16_t c : wide) {
+        size_t plainClose = std::string::npos;
+        for (size_t i = 0; i < wide.size(); ++i) {
+            const char16_t c = wide[i];
+            if (c == u'{' && plainClose == std::string::npos) {
+                plainClose = PlainGroupEnd(wide, i);
+            }
             const Escape* escape = nullptr;
             for (const Escape& candidate : kEscapes) {
                 escape = candidate.c == c ? &candidate : escape;
             }
-            if (escape != nullptr) {
+            if (plainClose != std::string::npos && (c == u'{' || i == plainClose)) {
+                // The braces of a plain group, which the installer leaves as they are.
+                xml += c;
+                ++characters_;
+                plainClose = i == plainClose ? std::string::npos : plainClose;
+            } else if (escape != nullptr) {
                 xml += escape->xml;
                 characters_ += escape->counts;
             } else if (c < 0x20) {
@@ -130,8 +169,7 @@ Declared Declare(const RegistryValue& value) {
             // them all, so that the installer replaces any value it finds there; "[~]" alone is
             // the empty list. The separators are the installer's own text, marked as a
             // substitution's value is.
-            const std::string separator = {static_cast<char>(kFormattedOpen), '~',
-                                           static_cast<char>(kFormattedClose)};
+            const std::string separator = {kFormattedMarks[0], '~', kFormattedMarks[1]};
             declared.value = separator;
             size_t at = 0;
             for (;;) {
@@ -216,9 +254,12 @@ bool IsWixIdentifier(const std::string& id) {
 }
 
 std::u16string MarkFormattedText(const std::u16string& value) {
+    static const char16_t kMarked[] = u"[]{}";
     std::u16string marked = value;
     for (char16_t& c : marked) {
-        c = c == u'[' ? kFormattedOpen : c == u']' ? kFormattedClose : c;
+        for (size_t i = 0; i < 4; ++i) {
+            c = c == kMarked[i] ? static_cast<char16_t>(kFormattedMarks[i]) : c;
+        }
     }
     return marked;
 }

@@ -12,8 +12,11 @@
 // - for an empty key that registration creates and no value creates, the row that creates it:
 //   Name="+" when the script only opens it ("NoRemove"), Name="*" when it owns it.
 // Keys that the script only opens are never the installer's: no row removes them. The installer's
-// text is formatted text, so "[" and "]" of the script become "[\[]" and "[\]]", while the values
-// of substitutions pass through as given ("[#file]" names the installed path of a file).
+// text is formatted text, so "[" and "]" of the script become "[\[]" and "[\]]", and so do its
+// braces, "[\{]" and "[\}]", except around a plain group such as a class identifier's "{...}",
+// which the installer leaves alone (braces around a property, an empty pair and nested pairs it
+// does not); the values of substitutions pass through as given ("[#file]" names the installed
+// path of a file).
 //
 // What an installer cannot do the way registration does is reported, not changed: a REG_BINARY
 // value; a value that unregistering keeps (a NoRemove key's default value, or a "NoRemove val" in
@@ -96,10 +99,10 @@ bool WriteWixFragment(const RegistrySnapshot& before, const RegistrySnapshot& af
 bool IsWixIdentifier(const std::string& id);
 
 // Substitution values are the installer's formatted text and pass through unescaped. Before a
-// value is handed to the registrar, its "[" and "]" are replaced by these two control characters,
-// which the fragment turns back; a script or value that holds them already cannot be declared.
-constexpr char16_t kFormattedOpen = u'\x01';
-constexpr char16_t kFormattedClose = u'\x02';
+// value is handed to the registrar, its "[", "]", "{" and "}" are replaced by these four control
+// characters, in that order, which the fragment turns back; a script that holds them already
+// cannot be declared.
+constexpr char kFormattedMarks[] = "\x01\x02\x03\x04";
 std::u16string MarkFormattedText(const std::u16string& value);
 
 }  // namespace tw

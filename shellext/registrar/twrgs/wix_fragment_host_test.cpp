@@ -157,10 +157,21 @@ TEST_F(WixFragment, DeclaresEachKindOfKeyAndValue) {
         {"HKLM { '[k]' = s '{[%F%]} a&b<\"c\">' { val 'x\ty' = m '[1]\\0%F%' val E = s '\xE9\x80' "
          "} }",
          {"F=[#file]"},
-         {R"(<RegistryValue Root="HKLM" Key="[\[]k[\]]" Type="string" Value="{[\[][#file][\]]} a&amp;b&lt;&quot;c&quot;&gt;" KeyPath="yes"/>)",
+         {R"(<RegistryValue Root="HKLM" Key="[\[]k[\]]" Type="string" Value="[\{][\[][#file][\]][\}] a&amp;b&lt;&quot;c&quot;&gt;" KeyPath="yes"/>)",
           "<RegistryValue Root=\"HKLM\" Key=\"[\\[]k[\\]]\" Name=\"E\" Type=\"string\" "
           "Value=\"\xC3\xA9\xE2\x82\xAC\"/>",
           R"(<RegistryValue Root="HKLM" Key="[\[]k[\]]" Name="x&#9;y" Type="string" Value="[~][\[]1[\]][~][#file][~]"/>)"}},
+        // The installer leaves a plain "{...}" as it is and reads other braces as its own: the
+        // script's are escaped then, a substitution's pass through.
+        {"HKCU { K { val A = s '{GUID}' val B = s '{}' val C = s '{{a}}' val D = s 'a}{b' "
+         "val E = s '{%F%}' val G = s '%G%' } }",
+         {"F=[P]", "G={[P]}"},
+         {R"(<RegistryValue Root="HKCU" Key="K" Name="A" Type="string" Value="{GUID}" KeyPath="yes"/>)",
+          R"(<RegistryValue Root="HKCU" Key="K" Name="B" Type="string" Value="[\{][\}]"/>)",
+          R"(<RegistryValue Root="HKCU" Key="K" Name="C" Type="string" Value="[\{]{a}[\}]"/>)",
+          R"(<RegistryValue Root="HKCU" Key="K" Name="D" Type="string" Value="a[\}][\{]b"/>)",
+          R"(<RegistryValue Root="HKCU" Key="K" Name="E" Type="string" Value="[\{][P][\}]"/>)",
+          R"(<RegistryValue Root="HKCU" Key="K" Name="G" Type="string" Value="{[P]}"/>)"}},
         {"HKU { NoRemove '.DEFAULT' { NoRemove K { val V = s '%M%' } } }",
          {"M=C:\\Program Files\\x.dll"},
          {R"(<RegistryValue Root="HKU" Key=".DEFAULT\K" Name="V" Type="string" Value="C:\Program Files\x.dll" KeyPath="yes"/>)"}},
@@ -202,9 +213,9 @@ TEST_F(WixFragment, ReportsWhatAnInstallerCannotDeclareAndWhere) {
         {"HKCU { val V = s 'v' }",
          "twrgs: line 1, column 12: HKEY_CURRENT_USER, value \"V\": an installer cannot write "
          "values directly into a root key\n"},
-        {"HKCU { K = s 'a\x03' }",
+        {"HKCU { K = s 'a\x05' }",
          "twrgs: line 1, column 8: HKEY_CURRENT_USER\\K, default value: the data holds the control "
-         "character 0x03, which a WiX file cannot carry\n"},
+         "character 0x05, which a WiX file cannot carry\n"},
         {"HKCU { K = s '\x01' }",
          "twrgs: line 1, column 15: the script holds a control character, which a WiX file cannot "
          "carry\n"},
