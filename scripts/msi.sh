@@ -5,8 +5,8 @@
 # with wixl, from installer/Tarnwick-Windows-Components.wxs and dist/twShellExt_64.wxs, in the
 # version that common/version.h gives unless VERSION is given. Fails on any line wixl writes (a
 # warning too: wixl ignores what it does not know with no more than a warning), unless the summary's
-# template is x64;1033, unless every component is 64-bit, and if the package registers anything
-# itself (a SelfReg row).
+# template is x64;1033, unless every component is 64-bit, and if the package could register anything
+# itself (a SelfReg row, or a custom action).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -61,9 +61,11 @@ while IFS=$'\t' read -r component _ _ attributes _; do
     [ $((attributes & 256)) -ne 0 ] || fail "component $component is not 64-bit"
 done < <(msiinfo export "$out" Component | tail -n +4)
 [ "$components" -gt 0 ] || fail "the installer has no components"
-if msiinfo tables "$out" | grep -qx SelfReg &&
-    [ "$(msiinfo export "$out" SelfReg | tail -n +4 | wc -l)" -ne 0 ]; then
-    fail "the installer registers a file itself (SelfReg)"
-fi
+for table in SelfReg CustomAction; do
+    if msiinfo tables "$out" | grep -qx "$table" &&
+        [ "$(msiinfo export "$out" "$table" | tail -n +4 | wc -l)" -ne 0 ]; then
+        fail "the installer has $table rows: nothing in it may register itself"
+    fi
+done
 echo "built ${out#"$root/"}: version $version, $components components, all 64-bit, template" \
     "$template, $(stat -c %s "$out") bytes, in $elapsed ms"
