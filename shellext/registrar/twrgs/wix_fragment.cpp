@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <set>
 #include <string>
 
@@ -54,7 +53,8 @@ constexpr Escape kEscapes[] = {
 // Whether the installer reads `c` as part of formatted text's syntax.
 bool IsFormatting(char16_t c) {
     return c == u'[' || c == u']' || c == u'{' || c == u'}' ||
-           std::char_traits<char>::find(kFormattedMarks, 4, static_cast<char>(c)) != nullptr;
+           (c < 0x80 &&
+            std::char_traits<char>::find(kFormattedMarks, 4, static_cast<char>(c)) != nullptr);
 }
 
 // Where the plain group "{...}" that starts at `open` ends: at least one character, none of
@@ -158,8 +158,10 @@ Declared Declare(const RegistryValue& value) {
             if (data.size() != 4) {
                 declared.why = "a REG_DWORD value that is not 4 bytes long";
             } else {
-                uint32_t number = 0;
-                std::memcpy(&number, data.data(), 4);  // little-endian on every host we build on
+                uint32_t number = 0;  // little-endian, as the registry holds it
+                for (int i = 3; i >= 0; --i) {
+                    number = number << 8 | static_cast<unsigned char>(data[i]);
+                }
                 declared.type = "integer";
                 declared.value = std::to_string(static_cast<int32_t>(number));
             }
