@@ -2,7 +2,11 @@
 MAKEFLAGS += --no-print-directory
 .PHONY: dist check test bench fuzz demo format clean
 
-# Installs what is missing, builds the three deliverables (and the host tools) into dist/.
+# The certificate that `make dist` signs with, if any (scripts/sign.sh).
+export SIGN_PFX SIGN_KEY SIGN_CERT SIGN_PASS SIGN_PASS_FILE SIGN_CA
+
+# Installs what is missing, builds the three deliverables (and the host tools), the shell
+# extension's installer fragment and the installer into dist/; signs them given a certificate.
 dist:
 	@scripts/dist.sh
 

@@ -26,6 +26,8 @@ if [ $host_only -eq 0 ]; then
         g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
         # Windows tests
         wine wine64
+        # the installer, and signing
+        wixl msitools osslsigncode openssl
     )
 fi
 # extra packages requested by the caller

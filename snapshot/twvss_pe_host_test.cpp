@@ -26,13 +26,13 @@ TEST_F(TwVssExe, IsA64BitConsoleProgramImportingOnlySystemDlls) {
 TEST_F(TwVssExe, CarriesItsVersionBlock) {
     VersionInfo info;
     ASSERT_TRUE(ReadsVersionBlock(image, info));
-    EXPECT_EQ(info.fileVersion, MakeVersion(3, 0, 0, 0));
-    EXPECT_EQ(info.productVersion, MakeVersion(3, 0, 0, 0));
+    EXPECT_EQ(info.fileVersion, kProductVersion);
+    EXPECT_EQ(info.productVersion, kProductVersion);
     EXPECT_EQ(info.fileType, 1u);  // an application
     ASSERT_EQ(info.strings.count("040904B0"), 1u);
     EXPECT_EQ(info.strings["040904B0"]["FileDescription"], "Tarnwick VSS Component");
-    EXPECT_EQ(info.strings["040904B0"]["FileVersion"], "3.0.0.0");
-    EXPECT_EQ(info.strings["040904B0"]["ProductVersion"], "3.0.0.0");
+    EXPECT_EQ(info.strings["040904B0"]["FileVersion"], ProductVersionText());
+    EXPECT_EQ(info.strings["040904B0"]["ProductVersion"], ProductVersionText());
 }
 
 TEST_F(TwVssExe, ManifestRunsItWithTheCallersRights) {

@@ -108,6 +108,14 @@ LONG InMemoryRegistry::Start(Operation operation, RegKey key, const char* name, 
                                                                   : ERROR_SUCCESS;
 }
 
+std::string InMemoryRegistry::KeyPath(RegKey key) const {
+    Target target;
+    if (Resolve(key, &target) != ERROR_SUCCESS) {
+        return std::string();
+    }
+    return PathOf(target.node);
+}
+
 LONG InMemoryRegistry::Resolve(RegKey key, Target* target) const {
     RegistryRoot root;
     if (IsRootKey(key, &root)) {

@@ -61,6 +61,9 @@ class InMemoryRegistry final : public Registry {
 
     // Every key below the roots, and each root that holds values.
     RegistrySnapshot Snapshot() const;
+    // The path of an open key as Snapshot() writes it ("HKEY_CLASSES_ROOT\A\B", each level spelt
+    // as it was created); empty for a handle that is not open or a key that was deleted.
+    std::string KeyPath(RegKey key) const;
     size_t OpenHandleCount() const;
     // How many operations have been made since construction; they are numbered from 1.
     size_t OperationCount() const { return operationCount_; }

@@ -1,10 +1,34 @@
 #include "reg_object.h"
 
 #include <new>
+#include <optional>
 
 #include "script_walk.h"
 
 namespace tw {
+namespace {
+
+// Passes a walk's events on with the offsets moved from the expanded text to the original one.
+class OriginalOffsets final : public ScriptListener {
+  public:
+    OriginalOffsets(const ExpandedScript& expanded, ScriptListener& listener)
+        : expanded_(expanded), listener_(listener) {}
+    void OnKey(RegKey key, KeyKind kind, size_t offset) override {
+        listener_.OnKey(key, kind, expanded_.OriginalOffset(offset));
+    }
+    void OnValue(RegKey key, const char* name, bool noRemove, size_t offset) override {
+        listener_.OnValue(key, name, noRemove, expanded_.OriginalOffset(offset));
+    }
+    void OnDelete(RegKey parent, const std::string& name, size_t offset) override {
+        listener_.OnDelete(parent, name, expanded_.OriginalOffset(offset));
+    }
+
+  private:
+    const ExpandedScript& expanded_;
+    ScriptListener& listener_;
+};
+
+}  // namespace
 
 CRegObject::CRegObject(Registry& registry, const TextServices& text, ModuleResources* resources)
     : registry_(registry), text_(text), resources_(resources) {}
@@ -61,7 +85,12 @@ HRESULT CRegObject::RunScriptText(const char* text, bool registering) {
             stopOffset_ = errorOffset;
             return hr;
         }
-        const WalkResult walk = WalkScript(expanded.text, registering, registry_, text_);
+        std::optional<OriginalOffsets> offsets;
+        if (listener_ != nullptr) {
+            offsets.emplace(expanded, *listener_);
+        }
+        const WalkResult walk =
+            WalkScript(expanded.text, registering, registry_, text_, offsets ? &*offsets : nullptr);
         if (FAILED(walk.result) && walk.stopOffset != std::string::npos) {
             stopOffset_ = expanded.OriginalOffset(walk.stopOffset);
         }

@@ -35,6 +35,7 @@
 
 #include "module_resources.h"
 #include "registry.h"
+#include "script_walk.h"
 #include "substitution.h"
 #include "text_services.h"
 
@@ -85,6 +86,12 @@ class CRegObject final : public IRegistrarBase {
     // again and earlier root blocks stay.
     HRESULT RunScriptText(const char* text, bool registering);
 
+    // Tells `listener` (null: nobody) what each later registering run does with every entry, with
+    // offsets in the script text as given, before its substitutions were expanded.
+    void SetListener(ScriptListener* listener) {
+        listener_ = listener;
+    }
+
     // After a failed run: the byte offset in the script text where the interpreter stopped (the
     // token, or the "%" of the substitution reference, it was at). std::string::npos after a
     // success, or when the failure came before the script was read.
@@ -96,6 +103,7 @@ class CRegObject final : public IRegistrarBase {
     Registry& registry_;
     const TextServices& text_;
     ModuleResources* resources_;
+    ScriptListener* listener_ = nullptr;
     std::vector<Substitution> substitutions_;
     size_t stopOffset_ = std::string::npos;
 };

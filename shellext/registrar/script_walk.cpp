@@ -81,8 +81,9 @@ class OpenKey {
 
 class Walk {
   public:
-    Walk(const std::string& script, Registry& registry, const TextServices& text)
-        : script_(script), registry_(registry), text_(text) {}
+    Walk(const std::string& script, Registry& registry, const TextServices& text,
+         ScriptListener* listener)
+        : script_(script), registry_(registry), text_(text), listener_(listener) {}
 
     HRESULT Run(bool registering);
     size_t StopOffset() const { return stop_; }
@@ -120,6 +121,7 @@ class Walk {
     const std::string& script_;
     Registry& registry_;
     const TextServices& text_;
+    ScriptListener* const listener_;
     size_t pos_ = 0;
     std::string token_;
     size_t tokenStart_ = 0;
@@ -315,6 +317,7 @@ HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
     OpenKey current(registry_);
     std::string valueName;
     while (!StartsWith('}')) {
+        ScriptListener::KeyKind kind = ScriptListener::KeyKind::Plain;
         if (Is("ForceRemove") || Is("Delete")) {
             const bool deleteOnly = Is("Delete");
             if (FAILED(hr = Next()) || FAILED(hr = CheckKeyName())) {
@@ -322,6 +325,10 @@ HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
             }
             if (!IsProtected()) {
                 DeleteTree(parent, token_);  // a failure, an absent key included, is ignored
+                if (deleteOnly && listener_ != nullptr) {
+                    listener_->OnDelete(parent, token_, tokenStart_);
+                }
+                kind = ScriptListener::KeyKind::ForceRemove;
             }
             if (deleteOnly) {
                 if (FAILED(hr = Next())) {
@@ -334,14 +341,19 @@ HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
             }
             // "ForceRemove" goes on with the name as the entry's token.
         }
-        if (Is("NoRemove") && FAILED(hr = Next())) {
-            return hr;
+        if (Is("NoRemove")) {
+            kind = ScriptListener::KeyKind::NoRemove;
+            if (FAILED(hr = Next())) {
+                return hr;
+            }
         }
+        const bool noRemove = kind == ScriptListener::KeyKind::NoRemove;
         if (Is("Val")) {
             if (FAILED(hr = Next())) {
                 return hr;
             }
             valueName = token_;
+            const size_t nameStart = tokenStart_;
             if (FAILED(hr = Next())) {
                 return hr;
             }
@@ -351,11 +363,15 @@ HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
             if (FAILED(hr = WriteValue(parent, valueName.c_str()))) {
                 return hr;
             }
+            if (listener_ != nullptr) {
+                listener_->OnValue(parent, valueName.c_str(), noRemove, nameStart);
+            }
             continue;
         }
         if (FAILED(hr = CheckKeyName())) {
             return hr;
         }
+        const size_t nameStart = tokenStart_;
         current.Close();
         RegKey key;
         LONG error = registry_.Open(parent, token_.c_str(), KEY_READ | KEY_WRITE, &key);
@@ -369,11 +385,19 @@ HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
             return FailWin32(error, tokenStart_);
         }
         current.Set(key);
+        if (listener_ != nullptr) {
+            listener_->OnKey(key, kind, nameStart);
+        }
         if (FAILED(hr = Next())) {
             return hr;
         }
-        if (StartsWith('=') && FAILED(hr = WriteValue(key, nullptr))) {
-            return hr;
+        if (StartsWith('=')) {
+            if (FAILED(hr = WriteValue(key, nullptr))) {
+                return hr;
+            }
+            if (listener_ != nullptr) {
+                listener_->OnValue(key, nullptr, noRemove, nameStart);
+            }
         }
         if (token_ == "{") {
             if (depth >= kMaxBlockDepth) {
@@ -550,8 +574,8 @@ HRESULT Walk::Run(bool registering) {
 }  // namespace
 
 WalkResult WalkScript(const std::string& script, bool registering, Registry& registry,
-                      const TextServices& text) {
-    Walk walk(script, registry, text);
+                      const TextServices& text, ScriptListener* listener) {
+    Walk walk(script, registry, text, registering ? listener : nullptr);
     WalkResult result;
     try {
         result.result = walk.Run(registering);

@@ -24,9 +24,33 @@ struct WalkResult {
     size_t stopOffset = std::string::npos;
 };
 
+// What a registering walk does with each entry it carries out, for tools that translate a script
+// into another form (twrgs --format wix). Offsets are those of the entry's key or value name in the
+// text walked. A listener that throws std::bad_alloc ends the walk with E_OUTOFMEMORY.
+class ScriptListener {
+  public:
+    enum class KeyKind {
+        Plain,        // opened, or created when missing; unregistering deletes it unless it has
+                      // subkeys
+        NoRemove,     // opened, or created when missing; unregistering keeps it
+        ForceRemove,  // its old tree deleted, then created (not for a protected name, which
+                      // "ForceRemove" leaves alone: that entry is Plain)
+    };
+    virtual ~ScriptListener() = default;
+    // A key entry whose key is now open as `key`.
+    virtual void OnKey(RegKey key, KeyKind kind, size_t offset) = 0;
+    // A value written to `key`: a "val" entry's (`name`), or a key entry's default value (`name`
+    // null). `noRemove` when the entry carries "NoRemove".
+    virtual void OnValue(RegKey key, const char* name, bool noRemove, size_t offset) = 0;
+    // A "Delete" entry that deleted the tree parent\name, or found nothing there to delete (a
+    // protected name, which the entry leaves alone, is not told).
+    virtual void OnDelete(RegKey parent, const std::string& name, size_t offset) = 0;
+};
+
 // Registers (or unregisters) every root block of `script`. A failing root block is unregistered
-// again when registering; earlier root blocks stay.
+// again when registering; earlier root blocks stay. A listener hears of every entry a registering
+// walk carries out (none when unregistering, nor for the unregistering of a failed root block).
 WalkResult WalkScript(const std::string& script, bool registering, Registry& registry,
-                      const TextServices& text);
+                      const TextServices& text, ScriptListener* listener = nullptr);
 
 }  // namespace tw

@@ -8,12 +8,6 @@
 #include "registration_platform.h"
 
 namespace tw {
-
-const char* const kApprovedKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
-const char* const kApprovedValueName = "{9F264B80-12D4-4C4C-9158-7A1A1803FB58}";
-const char* const kApprovedDescription = "Tarnwick Shell Extension";
-
 namespace {
 
 // The platform of Windows NT, the only one with an Approved list, reports bit 31 clear.

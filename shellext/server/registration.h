@@ -5,17 +5,11 @@
 
 #include <string>
 
+#include "approved_entry.h"
 #include "registry.h"
 #include "text_services.h"
 
 namespace tw {
-
-// HKEY_LOCAL_MACHINE\<kApprovedKey>: opened with KEY_SET_VALUE, never created.
-extern const char* const kApprovedKey;
-// The REG_SZ value registration sets there: named after the class identifier, upper case in
-// braces, holding kApprovedDescription and its terminating zero.
-extern const char* const kApprovedValueName;
-extern const char* const kApprovedDescription;
 
 // `path` with every single quote written twice, so that it reads back unchanged from inside a
 // quoted token of a registry script. Nothing is ever cut.

@@ -121,20 +121,20 @@ TEST_F(TwShellExtDll, StringTableHoldsSimpleExtAsString100) {
 TEST_F(TwShellExtDll, CarriesItsVersionBlockAndAsInvokerManifest) {
     VersionInfo info;
     ASSERT_TRUE(ReadsVersionBlock(image, info));
-    EXPECT_EQ(info.fileVersion, MakeVersion(3, 0, 0, 0));
-    EXPECT_EQ(info.productVersion, MakeVersion(3, 0, 0, 0));
+    EXPECT_EQ(info.fileVersion, kProductVersion);
+    EXPECT_EQ(info.productVersion, kProductVersion);
     EXPECT_EQ(info.fileType, 2u);  // a DLL
     const std::map<std::string, std::map<std::string, std::string>> strings = {
         {"040904B0",
          {
              {"CompanyName", "Tarnwick"},
              {"FileDescription", "Tarnwick File Shell Extension"},
-             {"FileVersion", "3.0.0.0"},
+             {"FileVersion", ProductVersionText()},
              {"InternalName", "twShellExt"},
              {"LegalCopyright", "Tarnwick"},
              {"OriginalFilename", "twShellExt"},
              {"ProductName", "Tarnwick File Shell Extension"},
-             {"ProductVersion", "3.0.0.0"},
+             {"ProductVersion", ProductVersionText()},
          }},
     };
     EXPECT_EQ(info.strings, strings);

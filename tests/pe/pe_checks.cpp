@@ -46,4 +46,9 @@ namespace tw::pe {
     return ::testing::AssertionSuccess();
 }
 
+std::string ProductVersionText() {
+    return std::to_string(TW_VERSION_MAJOR) + "." + std::to_string(TW_VERSION_MINOR) + "." +
+           std::to_string(TW_VERSION_PATCH) + "." + std::to_string(TW_VERSION_BUILD);
+}
+
 }  // namespace tw::pe

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "pe_image.h"
+#include "version.h"
 
 namespace tw::pe {
 
@@ -17,5 +20,11 @@ namespace tw::pe {
 
 // The binary has exactly one version resource, which parses into `info`.
 ::testing::AssertionResult ReadsVersionBlock(const Image& image, VersionInfo& info);
+
+// The product version of common/version.h, as a version block holds it in numbers ...
+constexpr uint64_t kProductVersion =
+    MakeVersion(TW_VERSION_MAJOR, TW_VERSION_MINOR, TW_VERSION_PATCH, TW_VERSION_BUILD);
+// ... and as text: "3.0.0.0", made from the numbers.
+std::string ProductVersionText();
 
 }  // namespace tw::pe

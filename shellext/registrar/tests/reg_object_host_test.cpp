@@ -162,6 +162,66 @@ TEST(CRegObject, TellsWhereAFailedRunStopped) {
     EXPECT_EQ(registrar.StopOffset(), std::string::npos);
 }
 
+// Writes down what a listener hears, one line per event: "key PATH KIND @OFFSET",
+// "value PATH NAME [noremove] @OFFSET" ("@" for a default value), "delete PATH\NAME @OFFSET".
+class RecordingListener final : public ScriptListener {
+  public:
+    explicit RecordingListener(const InMemoryRegistry& registry) : registry_(registry) {}
+    void OnKey(RegKey key, KeyKind kind, size_t offset) override {
+        const char* const kinds[] = {"plain", "noremove", "forceremove"};
+        Add("key " + registry_.KeyPath(key) + " " + kinds[static_cast<int>(kind)], offset);
+    }
+    void OnValue(RegKey key, const char* name, bool noRemove, size_t offset) override {
+        Add("value " + registry_.KeyPath(key) + " " + (name != nullptr ? name : "@") +
+                (noRemove ? " noremove" : ""),
+            offset);
+    }
+    void OnDelete(RegKey parent, const std::string& name, size_t offset) override {
+        Add("delete " + registry_.KeyPath(parent) + "\\" + name, offset);
+    }
+    std::vector<std::string> events;
+
+  private:
+    void Add(const std::string& event, size_t offset) {
+        events.push_back(event + " @" + std::to_string(offset));
+    }
+    const InMemoryRegistry& registry_;
+};
+
+TEST(CRegObject, TellsAListenerWhatEachRegisteringEntryDid) {
+    struct Case {
+        const char* script;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {"HKCR { NoRemove A { ForceRemove B = s '%MODULE%' { val V = d 1 } } }",
+         {"key HKEY_CLASSES_ROOT\\A noremove @16", "key HKEY_CLASSES_ROOT\\A\\B forceremove @32",
+          "value HKEY_CLASSES_ROOT\\A\\B @ @32", "value HKEY_CLASSES_ROOT\\A\\B V @55"}},
+        // A protected name is not force-removed; "ForceRemove val" writes a value; a prefix after
+        // "ForceRemove" is the one that counts.
+        {"HKCR { ForceRemove CLSID { ForceRemove val W = s 'x' } ForceRemove NoRemove C }",
+         {"key HKEY_CLASSES_ROOT\\CLSID plain @19", "value HKEY_CLASSES_ROOT\\CLSID W @43",
+          "key HKEY_CLASSES_ROOT\\C noremove @76"}},
+        {"HKCU { NoRemove val N = s '' Delete Old Delete Software K }",
+         {"value HKEY_CURRENT_USER N noremove @20", "delete HKEY_CURRENT_USER\\Old @36",
+          "key HKEY_CURRENT_USER\\K plain @56"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        InMemoryRegistry registry;
+        RecordingListener listener(registry);
+        CRegObject registrar(registry, kText);
+        registrar.AddSubstitution(u"MODULE", u"a much longer value than the reference");
+        registrar.SetListener(&listener);
+        EXPECT_EQ(registrar.RunScriptText(c.script, kRegister), S_OK);
+        EXPECT_EQ(listener.events, c.events);
+        // Unregistering tells nothing.
+        listener.events.clear();
+        EXPECT_EQ(registrar.RunScriptText(c.script, !kRegister), S_OK);
+        EXPECT_TRUE(listener.events.empty());
+    }
+}
+
 // Text services of code page 1252 whose conversions fail on request.
 class FailingText final : public TextServices {
   public:

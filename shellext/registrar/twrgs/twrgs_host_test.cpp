@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scratch_folder.h"
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -62,29 +64,10 @@ const char* const kUnregistered = R"(Windows Registry Editor Version 5.00
 
 )";
 
-class Twrgs : public ::testing::Test {
+class Twrgs : public ScratchFolder {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/twrgs_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-    std::string Write(const std::string& name, const std::string& content) {
-        const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream content;
-        content << file.rdbuf();
-        return content.str();
-    }
     int Run(const std::vector<std::string>& arguments) { return RunTwrgs(arguments, &out, &err); }
 
-    std::string dir_;
     std::string out;
     std::string err;
 };

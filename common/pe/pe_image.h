@@ -1,5 +1,7 @@
-// Reads what the tests check in a shipped Windows binary: machine, subsystem, imported DLLs,
-// exports and resources. Bounds-checked throughout: a damaged file gives an error, never a crash.
+// Reads a Windows binary (PE file) on any host: machine, subsystem, imported DLLs, exports,
+// resources and the version block. twrgs --dll reads a DLL's registry script with it, and the tests
+// of the shipped files inspect dist/ with it. Bounds-checked throughout: a damaged or hostile file
+// gives an error, never a crash or a read past its end.
 #pragma once
 
 #include <cstdint>

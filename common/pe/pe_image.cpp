@@ -137,10 +137,17 @@ bool ParseExports(const Reader& r, const Layout& layout, uint32_t rva, Image& im
     return true;
 }
 
+// The resource tree's three levels (type, name, language) may point anywhere in the file, so a
+// damaged or hostile file could have its entries share subdirectories and data many times over.
+// The walk refuses a tree with more entries than kMaxResourceEntries, or whose data adds up to more
+// bytes than the file holds, which a tree that stores each resource once never does.
+constexpr uint32_t kMaxResourceEntries = 65536;
+
 class ResourceWalker {
   public:
-    ResourceWalker(const Reader& r, const Layout& layout, uint64_t root, Image& image)
-        : r_(r), layout_(layout), root_(root), image_(image) {}
+    ResourceWalker(const Reader& r, const Layout& layout, uint64_t root, uint64_t fileSize,
+                   Image& image)
+        : r_(r), layout_(layout), root_(root), bytesLeft_(fileSize), image_(image) {}
 
     bool Walk(std::string& error) { return Directory(root_, 0, Resource{}, error); }
 
@@ -175,6 +182,10 @@ class ResourceWalker {
                 error = "resource entries cut short";
                 return false;
             }
+            if (++entries_ > kMaxResourceEntries) {
+                error = "too many resource entries";
+                return false;
+            }
             Resource entry = partial;
             ResourceId id;
             if (!Id(rawId, id)) {
@@ -200,6 +211,11 @@ class ResourceWalker {
                 error = "bad resource data entry";
                 return false;
             }
+            if (size > bytesLeft_) {
+                error = "resource data larger than the file";
+                return false;
+            }
+            bytesLeft_ -= size;
             entry.bytes = r_.Slice(dataOffset, size);
             image_.resources.push_back(entry);
         }
@@ -209,6 +225,8 @@ class ResourceWalker {
     const Reader& r_;
     const Layout& layout_;
     uint64_t root_;
+    uint64_t bytesLeft_;
+    uint32_t entries_ = 0;
     Image& image_;
 };
 
@@ -293,7 +311,7 @@ bool Parse(const std::string& bytes, Image& image, std::string& error) {
             error = "resource directory outside the sections";
             return false;
         }
-        if (!ResourceWalker(r, layout, root, image).Walk(error))
+        if (!ResourceWalker(r, layout, root, bytes.size(), image).Walk(error))
             return false;
     }
     return true;

@@ -1,0 +1,369 @@
+// The installer under Wine: dist/Tarnwick-Windows-Components.msi (make dist first) installed and
+// removed with the real msiexec in a prefix whose shared keys hold other software's values, as a
+// used machine's do (Wine deletes a key that an uninstallation leaves empty, and its empty parents,
+// which would otherwise hide what the installer removes):
+// - the registry change of msiexec /i equals that of regsvr32 /s of the same DLL in the same
+//   folder, key for key, value for value, type and bytes;
+// - the COM runtime makes the handler through the installer's entries, and it gives a file's and
+//   a folder's menu;
+// - msiexec /x removes the files and exactly what it wrote, and keeps the other values and the
+//   keys the script only opens;
+// - installing twice, and a major upgrade over an older build, leave one product and one set of
+//   entries; an older build does not install over a newer one;
+// - the fragment twrgs makes of a script with every kind of entry, value and escape installs what
+//   the registrar itself writes from that script.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <msi.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "reg_object.h"
+#include "winsupport.h"
+
+namespace tw::test {
+namespace {
+
+const std::wstring kFolder = L"C:\\Program Files\\Tarnwick\\Windows Components\\";
+const wchar_t* const kFiles[] = {L"twVss_64.exe", L"twShellExt_64.dll", L"TwUninstall.exe"};
+const char kUpgradeCode[] = "{92132F29-4210-4A86-8BCD-961924C30EE8}";
+const char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions";
+
+// A path that the build gives with forward slashes, as Windows programs write it.
+std::wstring WindowsPath(const char* path) {
+    std::wstring wide = Widen(path);
+    for (wchar_t& c : wide) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    return wide;
+}
+const std::wstring kMsi = WindowsPath(TW_DIST_DIR "/Tarnwick-Windows-Components.msi");
+const std::wstring kOlderMsi = WindowsPath(TW_TEST_MSIS "/older.msi");
+const std::wstring kProbeMsi = WindowsPath(TW_TEST_MSIS "/probe.msi");
+
+// Registry content: each key's path, and its values by name, as "type:bytes".
+using Tree = std::map<std::string, std::map<std::string, std::string>>;
+
+void Dump(HKEY parent, const std::string& name, const std::string& path,
+          const std::set<std::string>& skip, Tree* tree) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, name.empty() ? nullptr : name.c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+                     &longestName, &longestData, nullptr, nullptr);
+    auto& content = (*tree)[path];
+    std::vector<char> valueName(longestName + 1);
+    std::vector<BYTE> data(longestData + 1);
+    for (DWORD i = 0; i < values; ++i) {
+        DWORD nameSize = longestName + 1, dataSize = longestData + 1, type = 0;
+        if (RegEnumValueA(key, i, valueName.data(), &nameSize, nullptr, &type, data.data(),
+                          &dataSize) == ERROR_SUCCESS) {
+            content[std::string(valueName.data(), nameSize)] =
+                std::to_string(type) + ":" +
+                std::string(reinterpret_cast<const char*>(data.data()), dataSize);
+        }
+    }
+    std::vector<char> subkeyName(longestSubkey + 1);
+    for (DWORD i = 0; i < subkeys; ++i) {
+        DWORD size = longestSubkey + 1;
+        if (RegEnumKeyExA(key, i, subkeyName.data(), &size, nullptr, nullptr, nullptr, nullptr) ==
+            ERROR_SUCCESS) {
+            const std::string child(subkeyName.data(), size);
+            if (skip.count(child) == 0) {
+                Dump(key, child, path + "\\" + child, {}, tree);
+            }
+        }
+    }
+    RegCloseKey(key);
+}
+
+// What registration and installation can change: all of HKEY_CLASSES_ROOT but the installer's own
+// bookkeeping (its Installer key), and the shell extension lists of HKEY_LOCAL_MACHINE.
+Tree Snapshot() {
+    Tree tree;
+    Dump(HKEY_CLASSES_ROOT, "", "HKCR", {"Installer"}, &tree);
+    Dump(HKEY_LOCAL_MACHINE, kApprovedKey, std::string("HKLM\\") + kApprovedKey, {}, &tree);
+    return tree;
+}
+
+// One line per key added or removed and per value added, removed or changed, bytes as C escapes.
+std::vector<std::string> Changes(const Tree& before, const Tree& after) {
+    auto show = [](const std::string& data) {
+        std::string shown;
+        for (unsigned char c : data) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, c >= 0x20 && c < 0x7F ? "%c" : "\\x%02X", c);
+            shown += escaped;
+        }
+        return shown;
+    };
+    std::vector<std::string> changes;
+    for (const auto& [path, values] : after) {
+        const auto old = before.find(path);
+        if (old == before.end()) {
+            changes.push_back("+ " + path);
+        }
+        for (const auto& [name, data] : values) {
+            const bool had = old != before.end() && old->second.count(name) != 0;
+            if (!had || old->second.at(name) != data) {
+                changes.push_back((had ? "~ " : "+ ") + path + " : \"" + name +
+                                  "\" = " + show(data));
+            }
+        }
+        if (old != before.end()) {
+            for (const auto& [name, data] : old->second) {
+                if (values.count(name) == 0) {
+                    changes.push_back("- " + path + " : \"" + name + "\"");
+                }
+            }
+        }
+    }
+    for (const auto& [path, values] : before) {
+        if (after.count(path) == 0) {
+            changes.push_back("- " + path);
+        }
+    }
+    return changes;
+}
+
+// Other software's values in the keys the product shares with it, and another handler.
+struct Seed {
+    HKEY root;
+    const char* key;
+    const char* value;  // null: the key's default value
+};
+const Seed kSeeds[] = {
+    {HKEY_CLASSES_ROOT, "CLSID", "TarnwickTestSibling"},
+    {HKEY_CLASSES_ROOT, "*", "TarnwickTestSibling"},
+    {HKEY_CLASSES_ROOT, "*\\shellex", "TarnwickTestSibling"},
+    {HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers", "TarnwickTestSibling"},
+    {HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\OtherProduct", nullptr},
+    {HKEY_CLASSES_ROOT, "Directory", "TarnwickTestSibling"},
+    {HKEY_CLASSES_ROOT, "Directory\\shellex", "TarnwickTestSibling"},
+    {HKEY_CLASSES_ROOT, "Directory\\shellex\\ContextMenuHandlers", "TarnwickTestSibling"},
+    {HKEY_CLASSES_ROOT, "TarnwickInstallerProbe", "TarnwickTestSibling"},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+     "{0D6B4E5A-2C1F-4B3E-9A8D-7C6B5A4F3E2D}"},
+    {HKEY_LOCAL_MACHINE, "Software\\TarnwickInstallerProbe", "TarnwickTestSibling"},
+};
+
+// The products installed with the installer's upgrade code, with their versions.
+std::map<std::string, std::string> InstalledProducts() {
+    std::map<std::string, std::string> products;
+    char code[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsA(kUpgradeCode, 0, i, code) == ERROR_SUCCESS; ++i) {
+        char version[64] = {};
+        DWORD size = sizeof version;
+        MsiGetProductInfoA(code, INSTALLPROPERTY_VERSIONSTRING, version, &size);
+        products[code] = version;
+    }
+    return products;
+}
+
+std::vector<std::string> Versions(const std::map<std::string, std::string>& products) {
+    std::vector<std::string> versions;
+    for (const auto& [code, version] : products) {
+        versions.push_back(version);
+    }
+    return versions;
+}
+
+void PlantSeeds() {
+    for (const Seed& seed : kSeeds) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(seed.root, seed.key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        const char data[] = "another product's";
+        EXPECT_EQ(RegSetValueExA(key, seed.value, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                                 sizeof data),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+}
+
+class Installer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(FileExists(kMsi)) << "run `make dist` first";
+        ASSERT_TRUE(InstalledProducts().empty());
+        PlantSeeds();
+        seeded = Snapshot();
+        ASSERT_GT(seeded.size(), 100u);
+    }
+    void TearDown() override {
+        // Whatever a test left installed goes, and so does the seed.
+        for (const std::wstring& msi : {kMsi, kOlderMsi, kProbeMsi}) {
+            RunProcess(L"msiexec /x " + QuoteArgument(msi) + L" /qn");
+        }
+        RemoveTree(L"C:\\Program Files\\Tarnwick\\");
+        for (const Seed& seed : kSeeds) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(seed.root, seed.key, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, seed.value);
+                RegCloseKey(key);
+            }
+        }
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\OtherProduct");
+    }
+
+    // Runs msiexec with `arguments` and no user interface; its exit code, and how long it took.
+    DWORD Msiexec(const std::wstring& arguments) {
+        const ULONGLONG start = GetTickCount64();
+        const ProcessResult run = RunProcess(L"msiexec " + arguments + L" /qn");
+        const ULONGLONG took = GetTickCount64() - start;
+        std::printf("msiexec %s: exit code %lu, %llu ms\n", Narrow(arguments).c_str(),
+                    static_cast<unsigned long>(run.exitCode), took);
+        EXPECT_TRUE(run.started && run.finished);
+        return run.started && run.finished ? run.exitCode : 0xFFFFFFFF;
+    }
+    DWORD Install(const std::wstring& msi) { return Msiexec(L"/i " + QuoteArgument(msi)); }
+    DWORD Uninstall(const std::wstring& msi) { return Msiexec(L"/x " + QuoteArgument(msi)); }
+
+    void ExpectFiles(bool installed) {
+        for (const wchar_t* file : kFiles) {
+            EXPECT_EQ(FileExists(kFolder + file), installed) << Narrow(file);
+        }
+        if (!installed) {
+            EXPECT_FALSE(FileExists(kFolder));
+            EXPECT_FALSE(FileExists(L"C:\\Program Files\\Tarnwick"));
+        }
+    }
+    // After an uninstallation: the files gone, the registry as it was before installing.
+    void ExpectRemoved() {
+        ExpectFiles(false);
+        EXPECT_EQ(Changes(seeded, Snapshot()), std::vector<std::string>{});
+    }
+
+    Tree seeded;
+};
+
+TEST_F(Installer, InstallsWhatRegsvr32RegistersAndRemovesExactlyThat) {
+    ASSERT_EQ(Install(kMsi), 0u);
+    ExpectFiles(true);
+    const std::vector<std::string> installed = Changes(seeded, Snapshot());
+    ASSERT_EQ(Uninstall(kMsi), 0u);
+    ExpectRemoved();
+
+    // The same DLL in the same folder, registered by itself.
+    ASSERT_TRUE(CreateDirectoryW(L"C:\\Program Files\\Tarnwick", nullptr));
+    ASSERT_TRUE(CreateDirectoryW(kFolder.c_str(), nullptr));
+    const std::wstring dll = kFolder + L"twShellExt_64.dll";
+    ASSERT_TRUE(CopyFileTo(WindowsPath(TW_DIST_DIR "/twShellExt_64.dll"), dll));
+    const ProcessResult registering = RunProcess(L"regsvr32 /s " + QuoteArgument(dll));
+    ASSERT_EQ(registering.exitCode, 0u);
+    const std::vector<std::string> registered = Changes(seeded, Snapshot());
+    EXPECT_EQ(installed, registered);
+    // What both wrote, for the reader of a failure: the class, its server, both handlers and the
+    // Approved value.
+    EXPECT_EQ(installed.size(), 10u);
+    EXPECT_EQ(RunProcess(L"regsvr32 /s /u " + QuoteArgument(dll)).exitCode, 0u);
+}
+
+TEST_F(Installer, TheRuntimeMakesTheHandlerThroughTheInstalledEntries) {
+    ASSERT_EQ(Install(kMsi), 0u);
+    TempDir selection(L"Selection");
+    const std::wstring file = selection.path() + L"Report 2024.txt";
+    ASSERT_TRUE(WriteFileBytes(file, "x"));
+    const std::wstring folder = selection.path() + L"Photos";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    // Explorer's part, in a process of its own so that the DLL is unloaded before it is removed.
+    const ProcessResult menus =
+        RunProcess(QuoteArgument(ExeDirectory() + L"twshellext_demo.exe") + L" entries " +
+                   QuoteArgument(file) + L" " + QuoteArgument(folder));
+    EXPECT_EQ(menus.exitCode, 0u) << menus.err;
+    std::string entries;
+    for (char c : menus.out) {
+        entries += c == '\r' ? "" : std::string(1, c);
+    }
+    EXPECT_EQ(entries, Narrow(file) +
+                           "\n"
+                           "    command 1: \"Backup this file\" with its picture\n"
+                           "    command 2: \"Restore this file\" with its picture\n" +
+                           Narrow(folder) +
+                           "\n"
+                           "    command 1: \"Backup this folder\" with its picture\n"
+                           "    command 2: \"Show available backups\" with its picture\n");
+    ASSERT_EQ(Uninstall(kMsi), 0u);
+    ExpectRemoved();
+}
+
+TEST_F(Installer, InstallingTwiceLeavesOneProductAndOneSetOfEntries) {
+    ASSERT_EQ(Install(kMsi), 0u);
+    const Tree once = Snapshot();
+    EXPECT_EQ(Install(kMsi), 0u);
+    EXPECT_EQ(Changes(once, Snapshot()), std::vector<std::string>{});
+    EXPECT_EQ(InstalledProducts().size(), 1u);
+    ExpectFiles(true);
+    ASSERT_EQ(Uninstall(kMsi), 0u);
+    ExpectRemoved();
+    EXPECT_TRUE(InstalledProducts().empty());
+}
+
+TEST_F(Installer, AMajorUpgradeReplacesTheOlderBuildWhole) {
+    ASSERT_EQ(Install(kMsi), 0u);
+    const Tree fresh = Snapshot();
+    ASSERT_EQ(Uninstall(kMsi), 0u);
+
+    ASSERT_EQ(Install(kOlderMsi), 0u);
+    const std::map<std::string, std::string> older = InstalledProducts();
+    EXPECT_EQ(Versions(older), std::vector<std::string>{"2.0.0.0"});
+    ASSERT_EQ(Install(kMsi), 0u);
+    const std::map<std::string, std::string> upgraded = InstalledProducts();
+    ASSERT_EQ(upgraded.size(), 1u);
+    EXPECT_EQ(upgraded.count(older.begin()->first), 0u);
+    EXPECT_EQ(Changes(fresh, Snapshot()), std::vector<std::string>{});
+    ExpectFiles(true);
+    // An older build does not go over a newer one (the installer's own 1603, not wine's 8 bits).
+    EXPECT_EQ(Install(kOlderMsi), 1603u);
+    EXPECT_EQ(InstalledProducts(), upgraded);
+    // Nothing of the older build is left to keep the entries or the files.
+    ASSERT_EQ(Uninstall(kMsi), 0u);
+    ExpectRemoved();
+}
+
+// The probe script's fragment (installer/test_msis.sh), installed, against the registrar's own
+// registration of the script with the value the installer resolves its substitution to.
+TEST_F(Installer, AFragmentInstallsWhatTheRegistrarWritesFromItsScript) {
+    auto probe = [] {
+        Tree tree;
+        Dump(HKEY_CLASSES_ROOT, "TarnwickInstallerProbe", "HKCR\\TarnwickInstallerProbe", {},
+             &tree);
+        Dump(HKEY_LOCAL_MACHINE, "Software\\TarnwickInstallerProbe",
+             "HKLM\\Software\\TarnwickInstallerProbe", {}, &tree);
+        return tree;
+    };
+    const Tree before = probe();
+    ASSERT_EQ(Install(kProbeMsi), 0u);
+    const std::vector<std::string> installed = Changes(before, probe());
+    ASSERT_EQ(Uninstall(kProbeMsi), 0u);
+    // Back to where the installer started from.
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "TarnwickInstallerProbe");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\TarnwickInstallerProbe");
+    PlantSeeds();
+    ASSERT_EQ(Changes(before, probe()), std::vector<std::string>{});
+
+    const std::string script = ReadFileBytes(WindowsPath(TW_PROBE_SCRIPT));
+    ASSERT_GT(script.size(), 100u);
+    CRegObject registrar;
+    ASSERT_EQ(registrar.AddSubstitution(u"MODULE", u"C:\\Program Files\\Probe\\probe.dll"), S_OK);
+    ASSERT_EQ(registrar.RunScriptText(script.c_str(), true), S_OK);
+    const std::vector<std::string> registered = Changes(before, probe());
+    EXPECT_EQ(registrar.RunScriptText(script.c_str(), false), S_OK);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "TarnwickInstallerProbe");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\TarnwickInstallerProbe");
+
+    EXPECT_EQ(installed, registered);
+    EXPECT_GT(installed.size(), 25u);
+}
+
+}  // namespace
+}  // namespace tw::test

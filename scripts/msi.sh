@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the installer from the files in dist/ (scripts/dist.sh runs it; so do the tests, for an
+# older build):
+#     scripts/msi.sh OUT.msi [VERSION]
+# with wixl, from installer/Tarnwick-Windows-Components.wxs and dist/twShellExt_64.wxs, in the
+# version that common/version.h gives unless VERSION is given. Fails on any line wixl writes (a
+# warning too: wixl ignores what it does not know with no more than a warning), unless the summary's
+# template is x64;1033, unless every component is 64-bit, and if the package could register anything
+# itself (a SelfReg row, or a custom action).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+[ $# -ge 1 ] || { echo "usage: $0 OUT.msi [VERSION]" >&2; exit 2; }
+out=$(realpath -m "$1")
+
+fail() {
+    echo "msi.sh: $*" >&2
+    exit 1
+}
+
+# The four numbers of common/version.h, as CMakeLists.txt reads them.
+product_version() {
+    local part number parts=()
+    for part in MAJOR MINOR PATCH BUILD; do
+        number=$(sed -n "s/^#define TW_VERSION_$part \([0-9][0-9]*\)$/\1/p" common/version.h)
+        [ -n "$number" ] || fail "common/version.h has no line \"#define TW_VERSION_$part N\""
+        parts+=("$number")
+    done
+    (IFS=.; echo "${parts[*]}")
+}
+version=${2:-$(product_version)}
+
+for f in twVss_64.exe twShellExt_64.dll TwUninstall.exe twShellExt_64.wxs; do
+    [ -f "dist/$f" ] || fail "dist/$f is missing"
+done
+mkdir -p "$(dirname "$out")"
+rm -f "$out"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+start=$(date +%s%N)
+# wixl finds the files named by Source in its current folder.
+if ! (cd dist && wixl -a x64 -D "Version=$version" -o "$out" \
+          "$root/installer/Tarnwick-Windows-Components.wxs" twShellExt_64.wxs) >"$log" 2>&1; then
+    cat "$log" >&2
+    fail "wixl failed"
+fi
+elapsed=$((($(date +%s%N) - start) / 1000000))
+if [ -s "$log" ]; then
+    cat "$log" >&2
+    rm -f "$out"
+    fail "wixl wrote the lines above; the installer must build without a warning"
+fi
+
+template=$(msiinfo suminfo "$out" | sed -n 's/^Template: //p')
+[ "$template" = "x64;1033" ] || fail "the summary's template is '$template', not 'x64;1033'"
+# Component rows (after the export's three heading lines): Component, ComponentId, Directory_,
+# Attributes, ...; msidbComponentAttributes64bit is 256.
+components=0
+while IFS=$'\t' read -r component _ _ attributes _; do
+    components=$((components + 1))
+    [ $((attributes & 256)) -ne 0 ] || fail "component $component is not 64-bit"
+done < <(msiinfo export "$out" Component | tail -n +4)
+[ "$components" -gt 0 ] || fail "the installer has no components"
+for table in SelfReg CustomAction; do
+    if msiinfo tables "$out" | grep -qx "$table" &&
+        [ "$(msiinfo export "$out" "$table" | tail -n +4 | wc -l)" -ne 0 ]; then
+        fail "the installer has $table rows: nothing in it may register itself"
+    fi
+done
+echo "built ${out#"$root/"}: version $version, $components components, all 64-bit, template" \
+    "$template, $(stat -c %s "$out") bytes, in $elapsed ms"

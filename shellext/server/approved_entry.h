@@ -1,0 +1,16 @@
+// The server's entry in the Approved list of shell extensions, defined once: DllRegisterServer
+// writes it and DllUnregisterServer deletes it (registration.cpp), and the installer fragment of
+// the product (twshellext_wxs) declares it beside the entries of the registry script.
+#pragma once
+
+namespace tw {
+
+// HKEY_LOCAL_MACHINE\<kApprovedKey>: opened with KEY_SET_VALUE, never created.
+inline constexpr char kApprovedKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+// The REG_SZ value registration sets there: named after the class identifier, upper case in
+// braces, holding kApprovedDescription and its terminating zero.
+inline constexpr char kApprovedValueName[] = "{9F264B80-12D4-4C4C-9158-7A1A1803FB58}";
+inline constexpr char kApprovedDescription[] = "Tarnwick Shell Extension";
+
+}  // namespace tw
