@@ -4,6 +4,7 @@
 #          with their output sent to /dev/null, so that they never hold a test runner's pipes open.
 #          In the prefix a program named twVss_64.exe loads a vssapi.dll that lies beside it (the
 #          test stand-in for the VSS service) before Wine's own; without one it gets Wine's.
+#          One idle Wine process stays running until stop (see below).
 #   stop:  stops everything running in the prefix.
 set -euo pipefail
 action=$1
@@ -23,9 +24,21 @@ start)
     # set it for the processes it starts; a per-program entry in the registry applies to them all.
     wine reg add 'HKCU\Software\Wine\AppDefaults\twVss_64.exe\DllOverrides' \
         /v vssapi /d native,builtin /f >/dev/null 2>&1 </dev/null
+    # When the last Wine program of the prefix ends, Wine stops its background programs, and the
+    # next program that starts COM waits about 10 s for them to come back (measured: 10 to 13 s
+    # for a CoInitialize a few seconds after the previous program ended, 40 to 70 ms with one
+    # program running all along). So one idle program keeps them running: cmd waiting for a key
+    # on a pipe that never delivers one, in a session of its own, writing nowhere.
+    setsid bash -c 'sleep infinity | wine cmd /c pause' >/dev/null 2>&1 </dev/null &
+    echo $! >"$prefix/keeper.pid"
     echo "Wine prefix ready: $prefix"
     ;;
 stop)
+    if [ -f "$prefix/keeper.pid" ]; then
+        # The keeper's process group: the shell, sleep and wine.
+        kill -- -"$(cat "$prefix/keeper.pid")" >/dev/null 2>&1 || true
+        rm -f "$prefix/keeper.pid"
+    fi
     wineserver -k >/dev/null 2>&1 </dev/null || true
     echo "Wine prefix stopped: $prefix"
     ;;
