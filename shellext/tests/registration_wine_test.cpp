@@ -160,7 +160,10 @@ std::wstring WaitForRecord(const std::wstring& directory) {
         HANDLE search = FindFirstFileW((directory + L"twHelper-*.record").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             FindClose(search);
-            return Widen(ReadFileBytes(directory + found.cFileName));
+            const std::string record = ReadFileBytes(directory + found.cFileName);
+            if (!record.empty()) {
+                return Widen(record);
+            }
         }
         Sleep(50);
     } while (GetTickCount64() < deadline);

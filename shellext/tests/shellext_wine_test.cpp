@@ -50,7 +50,11 @@ std::vector<HelperRecord> WaitForRecords(const std::wstring& directory, size_t c
             do {
                 const std::string text = ReadFileBytes(directory + found.cFileName);
                 const size_t first = text.find('\n');
-                const size_t second = text.find('\n', first + 1);
+                const size_t second =
+                    first == std::string::npos ? first : text.find('\n', first + 1);
+                if (second == std::string::npos) {
+                    continue;  // not readable yet: read again on the next round
+                }
                 records.push_back({Widen(text.substr(0, first)),
                                    Widen(text.substr(first + 1, second - first - 1)),
                                    text.substr(second + 1)});

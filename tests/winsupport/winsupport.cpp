@@ -227,7 +227,10 @@ bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // Sharing everything: a file that another process has just renamed into place may still be
+    // open there with delete access for a moment.
+    Handle file(CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr));
     std::string bytes;
     if (file.get() == INVALID_HANDLE_VALUE) {
