@@ -2,25 +2,22 @@
 // interface: the Windows build's Win32ShellPlatform (shell_platform_win.h) makes the Win32 calls
 // named beside each operation; tests hand in a FakeShell (fake_shell.h).
 //
-// Handler objects are made by the class object with no arguments, so they find the platform
-// through one process-wide reference: the first platform constructed takes it (the DLL constructs
-// its Win32ShellPlatform at load), and gives it back when it is destroyed.
+// Handler objects are made by the class object with no arguments, so they find the platform as
+// the process's current one (process_wide.h): the DLL constructs its Win32ShellPlatform at load,
+// a test constructs its FakeShell.
 #pragma once
 
 #include <string>
 
 #include "process_start.h"
+#include "process_wide.h"
 #include "shell_types.h"
 
 namespace tw {
 
-class ShellPlatform {
+class ShellPlatform : public ProcessWide<ShellPlatform> {
   public:
-    ShellPlatform(const ShellPlatform&) = delete;
-    ShellPlatform& operator=(const ShellPlatform&) = delete;
-
-    // The platform of this process; null while none is constructed.
-    static ShellPlatform* Current() noexcept { return current; }
+    virtual ~ShellPlatform() = default;
 
     // GlobalLock / GlobalUnlock: map a data object's global memory to a drop list and unmap it.
     // Null when the memory cannot be locked.
@@ -56,21 +53,6 @@ class ShellPlatform {
 
     // The starter of the helper program (ShellExecuteW).
     virtual ProcessStarter& HelperStarter() = 0;
-
-  protected:
-    ShellPlatform() noexcept {
-        if (current == nullptr) {
-            current = this;
-        }
-    }
-    virtual ~ShellPlatform() {
-        if (current == this) {
-            current = nullptr;
-        }
-    }
-
-  private:
-    static inline ShellPlatform* current = nullptr;
 };
 
 }  // namespace tw

@@ -223,11 +223,36 @@ LONG InMemoryRegistry::OpenOrCreate(Operation operation, RegKey parent, const ch
 }
 
 LONG InMemoryRegistry::Open(RegKey parent, const char* name, REGSAM access, RegKey* key) {
-    return OpenOrCreate(Operation::Open, parent, name, access, key);
+    return OpenOrCreatePath(Operation::Open, parent, name, access, key);
 }
 
 LONG InMemoryRegistry::Create(RegKey parent, const char* name, REGSAM access, RegKey* key) {
-    return OpenOrCreate(Operation::Create, parent, name, access, key);
+    return OpenOrCreatePath(Operation::Create, parent, name, access, key);
+}
+
+LONG InMemoryRegistry::OpenOrCreatePath(Operation operation, RegKey parent, const char* name,
+                                        REGSAM access, RegKey* key) {
+    // A name of several levels ("A\B\C") is walked level by level, as the platform does: the
+    // levels above the last are opened (or created) with only the right to go on below them, the
+    // last with the rights asked for. Backslashes are found character by character, so that a
+    // trail byte of a double-byte character is never taken for one.
+    const char* end = name;
+    for (; end != nullptr && *end != '\0' && *end != '\\'; end = text_.NextChar(end)) {
+    }
+    if (end == nullptr || *end == '\0') {
+        return OpenOrCreate(operation, parent, name, access, key);
+    }
+    const bool creating = operation == Operation::Create;
+    const std::string level(name, end);
+    RegKey next = 0;
+    LONG error =
+        OpenOrCreate(operation, parent, level.c_str(), creating ? KEY_CREATE_SUB_KEY : 0, &next);
+    if (error != ERROR_SUCCESS) {
+        return error;
+    }
+    error = OpenOrCreatePath(operation, next, end + 1, access, key);
+    Close(next);
+    return error;
 }
 
 LONG InMemoryRegistry::SetValue(RegKey key, const char* name, DWORD type, const BYTE* data,

@@ -5,8 +5,9 @@
 //   a key keeps the spelling it was created with, a value the spelling it was first set with.
 // - A key name of more than 256 UTF-16 units fails with ERROR_INVALID_PARAMETER, of more than 260
 //   with ERROR_MORE_DATA; a value name of more than 16383 units with ERROR_INVALID_PARAMETER.
-//   Names hold one level each: a backslash in a name is ERROR_INVALID_PARAMETER (the interpreter
-//   never passes one).
+// - Open and Create take a name of several levels ("A\B\C") as the platform does: the levels
+//   above the last with only the right to go on below them, the last with the access asked for.
+//   (The interpreter passes one level at a time; registration opens the Approved list's path.)
 // - Deleting a key that has subkeys, or a predefined root, fails with ERROR_ACCESS_DENIED. A key
 //   deleted while a handle to it is open stays reachable through that handle only, and every
 //   operation on it but Close fails with ERROR_KEY_DELETED.
@@ -102,6 +103,8 @@ class InMemoryRegistry final : public Registry {
     // Numbers the operation, resolves `key`, applies an injected failure and refuses a deleted
     // key (except for Close).
     LONG Start(Operation operation, RegKey key, const char* name, Target* target);
+    LONG OpenOrCreatePath(Operation operation, RegKey parent, const char* name, REGSAM access,
+                          RegKey* key);
     LONG OpenOrCreate(Operation operation, RegKey parent, const char* name, REGSAM access,
                       RegKey* key);
     LONG Resolve(RegKey key, Target* target) const;

@@ -11,8 +11,8 @@ namespace tw {
 namespace {
 
 // The platform of Windows NT, the only one with an Approved list, reports bit 31 clear.
-bool IsWindowsNt() {
-    return (registration::PlatformVersion() & 0x80000000u) == 0;
+bool IsWindowsNt(RegistrationPlatform& platform) {
+    return (platform.Version() & 0x80000000u) == 0;
 }
 
 // Registers or unregisters every class of the table in order, stopping at the first failure.
@@ -55,8 +55,9 @@ HRESULT RepresentedExactly(const std::u16string& text, const TextServices& ansi)
 
 }  // namespace
 
-HRESULT ScriptModulePath(const std::u16string& modulePath, const TextServices& ansi,
+HRESULT ScriptModulePath(const std::u16string& modulePath, RegistrationPlatform& platform,
                          std::u16string* scriptPath) {
+    const TextServices& ansi = platform.GetText();
     HRESULT hr = RepresentedExactly(modulePath, ansi);
     if (hr == S_OK) {
         *scriptPath = modulePath;
@@ -66,7 +67,7 @@ HRESULT ScriptModulePath(const std::u16string& modulePath, const TextServices& a
         return hr;
     }
     std::u16string shortPath;
-    if (registration::ShortPathName(modulePath, &shortPath)) {
+    if (platform.ShortPathName(modulePath, &shortPath)) {
         hr = RepresentedExactly(shortPath, ansi);
         if (hr == S_OK) {
             *scriptPath = std::move(shortPath);
@@ -107,10 +108,13 @@ HRESULT CComModule::AddCommonSubstitutions(IRegistrarBase* registrar) noexcept {
 
 HRESULT CComModule::RunRegistryScript(WORD resourceId, bool registering,
                                       const RegistrySubstitution* extra) noexcept {
+    RegistrationPlatform* platform = RegistrationPlatform::Current();
+    if (platform == nullptr) {
+        return E_UNEXPECTED;
+    }
     try {
-        const TextServices& text = registration::PlatformText();
-        CRegObject registrar(registration::PlatformRegistry(), text,
-                             &registration::PlatformResources());
+        const TextServices& text = platform->GetText();
+        CRegObject registrar(platform->GetRegistry(), text, &platform->GetResources());
         for (; extra != nullptr && extra->name != nullptr; ++extra) {
             registrar.AddSubstitution(extra->name, extra->value);
         }
@@ -121,13 +125,13 @@ HRESULT CComModule::RunRegistryScript(WORD resourceId, bool registering,
 
         std::u16string modulePath;
         DWORD lastError = 0;
-        if (!registration::ServerModulePath(&modulePath, &lastError)) {
+        if (!platform->ModulePath(&modulePath, &lastError)) {
             // A failure the platform gave no reason for is still a failure.
             return lastError == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(lastError);
         }
         // The script is 8-bit text: it names the module by a path the code page can carry.
         std::u16string scriptPath;
-        hr = ScriptModulePath(modulePath, text, &scriptPath);
+        hr = ScriptModulePath(modulePath, *platform, &scriptPath);
         if (FAILED(hr)) {
             return hr;
         }
@@ -149,8 +153,12 @@ HRESULT CComModule::RunRegistryScript(WORD resourceId, bool registering,
 }
 
 HRESULT CComModule::RegisterServer() noexcept {
-    if (IsWindowsNt()) {
-        const HRESULT hr = WriteApprovedValue(registration::PlatformRegistry());
+    RegistrationPlatform* platform = RegistrationPlatform::Current();
+    if (platform == nullptr) {
+        return E_UNEXPECTED;
+    }
+    if (IsWindowsNt(*platform)) {
+        const HRESULT hr = WriteApprovedValue(platform->GetRegistry());
         if (FAILED(hr)) {
             return hr;
         }
@@ -159,10 +167,14 @@ HRESULT CComModule::RegisterServer() noexcept {
 }
 
 HRESULT CComModule::UnregisterServer() noexcept {
+    RegistrationPlatform* platform = RegistrationPlatform::Current();
+    if (platform == nullptr) {
+        return E_UNEXPECTED;
+    }
     // Unlike registering, a missing Approved entry or key does not stop the class entries from
     // being removed.
-    if (IsWindowsNt()) {
-        DeleteApprovedValue(registration::PlatformRegistry());
+    if (IsWindowsNt(*platform)) {
+        DeleteApprovedValue(platform->GetRegistry());
     }
     return UpdateEveryClass(classTable, false);
 }

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "approved_entry.h"
-#include "registry.h"
-#include "text_services.h"
+#include "registration_platform.h"
 
 namespace tw {
 
@@ -20,8 +19,9 @@ std::u16string EscapeModulePath(const std::u16string& path);
 // when the code page represents it exactly (converted and back it is unchanged; a best-fit
 // look-alike does not count), otherwise its short form when the volume has one that the code page
 // represents. S_OK with `scriptPath` set; HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION) when
-// neither can be used; E_OUTOFMEMORY when a conversion cannot be made.
-HRESULT ScriptModulePath(const std::u16string& modulePath, const TextServices& ansi,
+// neither can be used; E_OUTOFMEMORY when a conversion cannot be made. The code page and the short
+// form are the platform's.
+HRESULT ScriptModulePath(const std::u16string& modulePath, RegistrationPlatform& platform,
                          std::u16string* scriptPath);
 
 // Sets the Approved value: E_ACCESSDENIED when the key cannot be opened or the value not set.

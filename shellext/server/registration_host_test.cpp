@@ -3,13 +3,14 @@
 // the product's script file as its resource 101, and failures of every step.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 #include "exports.h"
 #include "reg_object.h"
 #include "registration.h"
 #include "product_script.h"
-#include "registration_platform_host.h"
+#include "fake_registration_platform.h"
 #include "script_cases.h"
 #include "simple_shl_ext.h"
 
@@ -70,8 +71,15 @@ const std::string kRegistered =
     ProductScriptRegistered("C:\\\\Client's Data\\\\Tarnwick App\\\\twShellExt_64.dll");
 const char* const kUnregistered = kProductScriptUnregistered;
 
+// The platform of a test: a fresh installation's, replaced by FreshPlatform.
+std::optional<FakeRegistrationPlatform> fakePlatform;
+
+FakeRegistrationPlatform& Platform() {
+    return *fakePlatform;
+}
+
 InMemoryRegistry& Registry() {
-    return registration::host::Registry();
+    return Platform().registry;
 }
 
 // The keys under HKEY_CLASSES_ROOT as .reg sections.
@@ -119,9 +127,10 @@ std::string InprocServerPath() {
 
 // The stand-ins as a fresh installation has them, with the DLL at kModuleFile holding the script.
 void FreshPlatform() {
-    registration::host::Reset();
-    registration::host::SetModuleFileName(kModuleFile);
-    registration::host::SetResource(101, "REGISTRY", ProductScript());
+    fakePlatform.reset();
+    fakePlatform.emplace();
+    Platform().SetModulePath(kModuleFile);
+    Platform().SetResource(kRegistryScriptId, "REGISTRY", ProductScript());
 }
 
 class Registration : public ::testing::Test {
@@ -133,8 +142,8 @@ class Registration : public ::testing::Test {
     void TearDown() override {
         EXPECT_TRUE(DllMain(kInstance, DLL_PROCESS_DETACH, nullptr));
         EXPECT_EQ(Registry().OpenHandleCount(), 0u);
-        EXPECT_EQ(registration::host::ModulesHeld(), 0);
-        registration::host::Reset();
+        EXPECT_EQ(Platform().ModulesHeld(), 0);
+        fakePlatform.reset();
     }
 };
 
@@ -148,7 +157,7 @@ TEST_F(Registration, WritesTheApprovedValueAndTheScriptsEntriesAndRemovesThem) {
     EXPECT_EQ(ApprovedList(), kApproved);
     EXPECT_EQ(ClassesRoot(), NormalizeSections(kRegistered));
     // The script came from the module's own file, named by its unescaped path.
-    EXPECT_EQ(registration::host::LoadedPaths(), std::vector<std::u16string>{kModuleFile});
+    EXPECT_EQ(Platform().LoadedPaths(), std::vector<std::u16string>{kModuleFile});
 
     // Registering again leaves one set of entries.
     EXPECT_EQ(DllRegisterServer(), S_OK);
@@ -185,7 +194,7 @@ TEST_F(Registration, TheRegistryReceivesTheModulePathAsTheModuleNamesIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.registered.substr(0, 60));
-        registration::host::SetModuleFileName(c.path);
+        Platform().SetModulePath(c.path);
         EXPECT_EQ(DllRegisterServer(), S_OK);
         EXPECT_EQ(InprocServerPath(), c.registered + '\0');
     }
@@ -230,26 +239,26 @@ TEST_F(Registration, APathTheCodePageCannotCarryIsRegisteredByItsShortForm) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FreshPlatform();
-        registration::host::SetModuleFileName(c.path);
+        Platform().SetModulePath(c.path);
         if (!c.shortPath.empty()) {
-            registration::host::SetShortPathName(c.path, c.shortPath);
+            Platform().SetShortPathName(c.path, c.shortPath);
         }
-        registration::host::SetText(c.text);
+        Platform().text = c.text;
         EXPECT_EQ(DllRegisterServer(), c.result);
         EXPECT_EQ(ApprovedList(), kApproved);
         if (SUCCEEDED(c.result)) {
             EXPECT_EQ(InprocServerPath(), c.registered + '\0');
             // The script itself was read from the file through its path as it is.
-            EXPECT_EQ(registration::host::LoadedPaths(), std::vector<std::u16string>{c.path});
+            EXPECT_EQ(Platform().LoadedPaths(), std::vector<std::u16string>{c.path});
         } else {
             // Refused before the script ran: no class or handler entries.
             EXPECT_EQ(ClassesRoot(), "");
-            EXPECT_TRUE(registration::host::LoadedPaths().empty());
+            EXPECT_TRUE(Platform().LoadedPaths().empty());
         }
         EXPECT_EQ(DllUnregisterServer(), c.result);
         EXPECT_EQ(ApprovedList(), "");
         EXPECT_EQ(ClassesRoot(), SUCCEEDED(c.result) ? NormalizeSections(kUnregistered) : "");
-        EXPECT_EQ(registration::host::ModulesHeld(), 0);
+        EXPECT_EQ(Platform().ModulesHeld(), 0);
     }
 }
 
@@ -262,13 +271,13 @@ TEST(ScriptModulePath, KeepsOnlyWhatTheCodePageRepresentsExactly) {
         {u"C:\\Fotos \U0001F4F7\\tw.dll", false},
     };
     for (const auto& [path, kept] : cases) {
-        registration::host::Reset();  // no short forms
+        FreshPlatform();  // no short forms
         std::u16string scriptPath = u"untouched";
-        const HRESULT hr = ScriptModulePath(path, CodePageText::Western(), &scriptPath);
+        const HRESULT hr = ScriptModulePath(path, Platform(), &scriptPath);
         EXPECT_EQ(hr, kept ? S_OK : HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
         EXPECT_EQ(scriptPath, kept ? path : u"untouched");
     }
-    registration::host::Reset();
+    fakePlatform.reset();
 }
 
 TEST(EscapedModulePath, DoublesSingleQuotesAndCutsNothing) {
@@ -289,11 +298,11 @@ TEST_F(Registration, WhenTheApprovedListCannotBeWritten) {
         {"key absent",
          [] {
              RegKey parent = 0;
-             ASSERT_EQ(registration::PlatformRegistry().Open(
-                           RootKey(RegistryRoot::LocalMachine),
-                           "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions",
-                           KEY_READ | KEY_WRITE, &parent),
-                       ERROR_SUCCESS);
+             ASSERT_EQ(
+                 Registry().Open(RootKey(RegistryRoot::LocalMachine),
+                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions",
+                                 KEY_READ | KEY_WRITE, &parent),
+                 ERROR_SUCCESS);
              ASSERT_EQ(Registry().DeleteKey(parent, "Approved"), ERROR_SUCCESS);
              Registry().Close(parent);
          },
@@ -321,7 +330,7 @@ TEST_F(Registration, WhenTheApprovedListCannotBeWritten) {
         if (FAILED(c.registering)) {
             EXPECT_EQ(ApprovedList(), approvedBefore);
             EXPECT_EQ(ClassesRoot(), "");
-            EXPECT_TRUE(registration::host::LoadedPaths().empty());
+            EXPECT_TRUE(Platform().LoadedPaths().empty());
         }
         EXPECT_EQ(Registry().OpenHandleCount(), 0u);
 
@@ -337,8 +346,8 @@ TEST_F(Registration, WhenTheApprovedListCannotBeWritten) {
 TEST_F(Registration, UnregisteringWithOnlyTheApprovedValueMissingRemovesTheRest) {
     ASSERT_EQ(DllRegisterServer(), S_OK);
     RegKey approved = 0;
-    ASSERT_EQ(registration::PlatformRegistry().Open(RootKey(RegistryRoot::LocalMachine),
-                                                    kApprovedKey, KEY_SET_VALUE, &approved),
+    ASSERT_EQ(Registry().Open(RootKey(RegistryRoot::LocalMachine), kApprovedKey, KEY_SET_VALUE,
+                              &approved),
               ERROR_SUCCESS);
     ASSERT_EQ(Registry().DeleteValue(approved, kApprovedValueName), ERROR_SUCCESS);
     Registry().Close(approved);
@@ -348,8 +357,8 @@ TEST_F(Registration, UnregisteringWithOnlyTheApprovedValueMissingRemovesTheRest)
 }
 
 TEST_F(Registration, LeavesTheApprovedListAloneOutsideWindowsNt) {
-    registration::host::SetVersion(0xC0000A04);  // bit 31 set
-    Registry().DenyWrite(kApprovedPath);         // any write there would fail
+    Platform().version = 0xC0000A04;      // bit 31 set
+    Registry().DenyWrite(kApprovedPath);  // any write there would fail
     EXPECT_EQ(DllRegisterServer(), S_OK);
     EXPECT_EQ(ApprovedList(), "");
     EXPECT_EQ(ClassesRoot(), NormalizeSections(kRegistered));
@@ -419,19 +428,19 @@ TEST_F(Registration, FailuresBeforeTheScriptRuns) {
         SCOPED_TRACE(c.name);
         const auto breakPlatform = [&c] {
             if (c.moduleFile.empty()) {
-                registration::host::FailModuleFileName(c.moduleFileError);
+                Platform().FailModulePath(c.moduleFileError);
             } else {
-                registration::host::SetModuleFileName(c.moduleFile);
+                Platform().SetModulePath(c.moduleFile);
             }
-            registration::host::SetText(c.text);
+            Platform().text = c.text;
             if (!c.scriptPresent) {
-                registration::host::SetResource(101, "OTHER", ProductScript());
+                Platform().SetResource(101, "OTHER", ProductScript());
             }
         };
         const auto restorePlatform = [] {
-            registration::host::SetModuleFileName(kModuleFile);
-            registration::host::SetText(nullptr);
-            registration::host::SetResource(101, "REGISTRY", ProductScript());
+            Platform().SetModulePath(kModuleFile);
+            Platform().text = nullptr;
+            Platform().SetResource(101, "REGISTRY", ProductScript());
         };
         const std::string classesBefore = ClassesRoot();
         breakPlatform();
@@ -448,7 +457,7 @@ TEST_F(Registration, FailuresBeforeTheScriptRuns) {
         restorePlatform();
         ASSERT_EQ(DllUnregisterServer(), S_OK);
         EXPECT_EQ(Registry().OpenHandleCount(), 0u);
-        EXPECT_EQ(registration::host::ModulesHeld(), 0);
+        EXPECT_EQ(Platform().ModulesHeld(), 0);
     }
 }
 

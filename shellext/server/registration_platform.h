@@ -1,32 +1,38 @@
-// The platform operations that self-registration carries its decisions out with. The Windows build
-// implements them with the Win32 calls named beside each one and the registry script interpreter's
-// own Windows adapters (registration_platform_win.cpp); the host build with stand-ins that tests
-// drive (registration_platform_host.h).
+// The platform operations that self-registration carries its decisions out with, as an interface:
+// the registrar's own seams (the registry, the text services of the thread's ANSI code page, the
+// module's resources) and three facts about the running module. The DLL's
+// Win32RegistrationPlatform (registration_platform_win.h) makes the Win32 calls named beside each;
+// tests hand in a FakeRegistrationPlatform (fake_registration_platform.h).
+//
+// DllRegisterServer and DllUnregisterServer take no arguments, so registration finds the platform
+// as the process's current one (process_wide.h): the DLL constructs its own at load.
 #pragma once
 
 #include <string>
 
 #include "module_resources.h"
+#include "process_wide.h"
 #include "registry.h"
 #include "text_services.h"
 
-namespace tw::registration {
+namespace tw {
 
-// GetVersion: bit 31 is clear on the Windows NT platform.
-DWORD PlatformVersion();
+class RegistrationPlatform : public ProcessWide<RegistrationPlatform> {
+  public:
+    virtual ~RegistrationPlatform() = default;
 
-// GetModuleFileNameW of the server module (moduleInstance), whole however long it is. False on
-// failure, with GetLastError in `lastError`.
-bool ServerModulePath(std::u16string* path, DWORD* lastError);
+    virtual Registry& GetRegistry() = 0;
+    virtual const TextServices& GetText() = 0;
+    virtual ModuleResources& GetResources() = 0;
 
-// GetShortPathNameW: the short form of an existing file's path. False when the platform gives
-// none. (A volume without short names gives the path back as it is.)
-bool ShortPathName(const std::u16string& path, std::u16string* shortPath);
+    // GetVersion: bit 31 is clear on the Windows NT platform.
+    virtual DWORD Version() = 0;
+    // GetModuleFileNameW of the server module, whole however long it is. False on failure, with
+    // GetLastError in `lastError`.
+    virtual bool ModulePath(std::u16string* path, DWORD* lastError) = 0;
+    // GetShortPathNameW: the short form of an existing file's path. False when the platform gives
+    // none. (A volume without short names gives the path back as it is.)
+    virtual bool ShortPathName(const std::u16string& path, std::u16string* shortPath) = 0;
+};
 
-// The registry, the text services of the thread's ANSI code page, and the resource loading that
-// registration and its registrar work with.
-Registry& PlatformRegistry();
-const TextServices& PlatformText();
-ModuleResources& PlatformResources();
-
-}  // namespace tw::registration
+}  // namespace tw

@@ -1,21 +1,34 @@
-#include "registration_platform.h"
+#include "registration_platform_win.h"
 
 #include "module_base.h"
 #include "module_path.h"
 #include "platform_win.h"
 #include "utf16.h"
 
-namespace tw::registration {
+namespace tw {
 
-DWORD PlatformVersion() {
+Registry& Win32RegistrationPlatform::GetRegistry() {
+    return PlatformRegistry();
+}
+
+const TextServices& Win32RegistrationPlatform::GetText() {
+    return PlatformTextServices();
+}
+
+ModuleResources& Win32RegistrationPlatform::GetResources() {
+    return PlatformModuleResources();
+}
+
+DWORD Win32RegistrationPlatform::Version() {
     return GetVersion();
 }
 
-bool ServerModulePath(std::u16string* path, DWORD* lastError) {
+bool Win32RegistrationPlatform::ModulePath(std::u16string* path, DWORD* lastError) {
     return ModuleFileName(serverModule->moduleInstance, path, lastError);
 }
 
-bool ShortPathName(const std::u16string& path, std::u16string* shortPath) {
+bool Win32RegistrationPlatform::ShortPathName(const std::u16string& path,
+                                              std::u16string* shortPath) {
     // The call says how large a buffer the short form needs, terminator included.
     DWORD size = GetShortPathNameW(AsWide(path), nullptr, 0);
     while (size != 0) {
@@ -34,16 +47,4 @@ bool ShortPathName(const std::u16string& path, std::u16string* shortPath) {
     return false;
 }
 
-Registry& PlatformRegistry() {
-    return tw::PlatformRegistry();
-}
-
-const TextServices& PlatformText() {
-    return PlatformTextServices();
-}
-
-ModuleResources& PlatformResources() {
-    return PlatformModuleResources();
-}
-
-}  // namespace tw::registration
+}  // namespace tw

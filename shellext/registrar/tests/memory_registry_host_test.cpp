@@ -58,7 +58,6 @@ TEST(InMemoryRegistry, ChecksTheAccessOfEachHandle) {
 TEST(InMemoryRegistry, RefusesWhatThePlatformRefuses) {
     InMemoryRegistry registry;
     RegKey key;
-    EXPECT_EQ(registry.Create(kClasses, "a\\b", KEY_READ, &key), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(registry.Create(kClasses, std::string(257, 'k').c_str(), KEY_READ, &key),
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(registry.Open(kClasses, std::string(261, 'k').c_str(), KEY_READ, &key),
@@ -80,6 +79,36 @@ TEST(InMemoryRegistry, RefusesWhatThePlatformRefuses) {
     registry.Close(self);
     registry.Close(parent);
     EXPECT_EQ(registry.OpenHandleCount(), 0u);
+}
+
+// A name of several levels is a path, walked as the platform walks it.
+TEST(InMemoryRegistry, OpensAndCreatesNamesOfSeveralLevels) {
+    InMemoryRegistry registry;
+    RegKey key;
+    EXPECT_EQ(registry.Open(kClasses, "a\\b", KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(registry.Create(kClasses, "a\\b\\c", KEY_READ | KEY_WRITE, &key), ERROR_SUCCESS);
+    EXPECT_EQ(registry.KeyPath(key), "HKEY_CLASSES_ROOT\\a\\b\\c");
+    EXPECT_EQ(registry.Close(key), ERROR_SUCCESS);
+    // The levels above were opened only to go on below them, and closed again.
+    EXPECT_EQ(registry.OpenHandleCount(), 0u);
+    ASSERT_EQ(registry.Open(kClasses, "A\\B", KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(registry.KeyPath(key), "HKEY_CLASSES_ROOT\\a\\b");
+    registry.Close(key);
+    EXPECT_EQ(registry.Open(kClasses, "a\\x\\c", KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    // The rights asked for apply to the last level: a read-only key above does not refuse them,
+    // a read-only key at the end does.
+    ASSERT_TRUE(registry.DenyWrite("HKEY_CLASSES_ROOT\\a"));
+    ASSERT_EQ(registry.Open(kClasses, "a\\b", KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    registry.Close(key);
+    EXPECT_EQ(registry.Open(kClasses, "a", KEY_SET_VALUE, &key), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(registry.Create(kClasses, "a\\new", KEY_READ, &key), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(registry.OpenHandleCount(), 0u);
+
+    // In a double-byte code page, a trail byte 0x5C is not a backslash.
+    InMemoryRegistry japanese(CodePageText::Japanese());
+    ASSERT_EQ(japanese.Create(kClasses, "\x83\x5C\\k", KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(japanese.KeyPath(key), "HKEY_CLASSES_ROOT\\\x83\x5C\\k");
+    japanese.Close(key);
 }
 
 TEST(InMemoryRegistry, InjectsFailuresByNumberAndByKey) {

@@ -240,6 +240,40 @@ TEST(Registry, ScriptCasesGiveTheSameInMemoryAndInTheRealRegistry) {
                 static_cast<unsigned>(run));
 }
 
+TEST(Registry, NamesOfSeveralLevelsGiveTheSameInMemoryAndInTheRealRegistry) {
+    ScratchKey scratch("levels");
+    WindowsRegistry real(scratch.key());
+    InMemoryRegistry memory(StandIn());
+    const RegKey classes = RootKey(RegistryRoot::ClassesRoot);
+    struct Step {
+        bool create;
+        const char* name;
+        REGSAM access;
+    };
+    const Step steps[] = {
+        {false, "a\\b", KEY_READ}, {true, "a\\b\\c", KEY_READ | KEY_WRITE},
+        {false, "A\\B", KEY_READ}, {false, "a\\x\\c", KEY_READ},
+        {true, "a\\d", KEY_READ},  {false, "a\\b\\c", KEY_SET_VALUE},
+    };
+    for (const Step& step : steps) {
+        RegKey inMemory = 0, inReal = 0;
+        const LONG fromMemory = step.create
+                                    ? memory.Create(classes, step.name, step.access, &inMemory)
+                                    : memory.Open(classes, step.name, step.access, &inMemory);
+        const LONG fromReal = step.create ? real.Create(classes, step.name, step.access, &inReal)
+                                          : real.Open(classes, step.name, step.access, &inReal);
+        EXPECT_EQ(fromMemory, fromReal) << step.name;
+        if (fromMemory == ERROR_SUCCESS) {
+            memory.Close(inMemory);
+        }
+        if (fromReal == ERROR_SUCCESS) {
+            real.Close(inReal);
+        }
+    }
+    EXPECT_EQ(memory.OpenHandleCount(), 0u);
+    EXPECT_EQ(RealSections(scratch.key()), RegistrySections(memory.Snapshot(), StandIn()));
+}
+
 TEST(Registry, CorpusScriptsGiveTheSameInMemoryAndInTheRealRegistry) {
     std::vector<CorpusScript> scripts;
     std::string error;
