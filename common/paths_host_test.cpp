@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "guid_text.h"
 #include "module_path.h"
 #include "paths.h"
 
@@ -120,6 +121,13 @@ TEST(ReadWholeModuleName, ReportsTheCallsFailure) {
     EXPECT_FALSE(ReadWholeModuleName(std::ref(endless), &name, &error));
     EXPECT_EQ(error, ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(name, u"untouched");
+}
+
+TEST(GuidText, WritesUpperCaseHexadecimalInBraces) {
+    const GUID guid = {
+        0x0A1B2C3D, 0x4E5F, 0x0607, {0x80, 0x91, 0xA2, 0xB3, 0xC4, 0xD5, 0xE6, 0xF7}};
+    EXPECT_EQ(GuidText(guid), "{0A1B2C3D-4E5F-0607-8091-A2B3C4D5E6F7}");
+    EXPECT_EQ(GuidText(GUID_NULL), "{00000000-0000-0000-0000-000000000000}");
 }
 
 }  // namespace

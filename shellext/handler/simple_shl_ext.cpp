@@ -7,9 +7,6 @@
 
 namespace tw {
 
-const CLSID CLSID_SimpleShlExt = {
-    0x9F264B80, 0x12D4, 0x4C4C, {0x91, 0x58, 0x7A, 0x1A, 0x18, 0x03, 0xFB, 0x58}};
-
 const InterfaceEntry<CSimpleShlExt> CSimpleShlExt::interfaceMap[] = {
     {&IID_IShellExtInit, &FaceOf<CSimpleShlExt, IShellExtInit>},
     {&IID_IContextMenu, &FaceOf<CSimpleShlExt, IContextMenu>},

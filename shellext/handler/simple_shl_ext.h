@@ -6,14 +6,12 @@
 
 #include <string>
 
+#include "class_id.h"
 #include "com_objects.h"
 #include "resource_ids.h"
 #include "shell_types.h"
 
 namespace tw {
-
-// {9F264B80-12D4-4C4C-9158-7A1A1803FB58}
-extern const CLSID CLSID_SimpleShlExt;
 
 // Bitmap resources of the server module, one per menu entry.
 constexpr WORD kRestoreFileBitmapId = TW_IDB_RESTORE_FILE;

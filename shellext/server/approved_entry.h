@@ -3,6 +3,11 @@
 // the product (twshellext_wxs) declares it beside the entries of the registry script.
 #pragma once
 
+#include <string>
+
+#include "class_id.h"
+#include "guid_text.h"
+
 namespace tw {
 
 // HKEY_LOCAL_MACHINE\<kApprovedKey>: opened with KEY_SET_VALUE, never created.
@@ -10,7 +15,9 @@ inline constexpr char kApprovedKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 // The REG_SZ value registration sets there: named after the class identifier, upper case in
 // braces, holding kApprovedDescription and its terminating zero.
-inline constexpr char kApprovedValueName[] = "{9F264B80-12D4-4C4C-9158-7A1A1803FB58}";
+inline std::string ApprovedValueName() {
+    return GuidText(CLSID_SimpleShlExt);
+}
 inline constexpr char kApprovedDescription[] = "Tarnwick Shell Extension";
 
 }  // namespace tw

@@ -86,7 +86,7 @@ HRESULT WriteApprovedValue(Registry& registry) {
         ERROR_SUCCESS) {
         return E_ACCESSDENIED;
     }
-    const LONG error = registry.SetValue(key, kApprovedValueName, REG_SZ,
+    const LONG error = registry.SetValue(key, ApprovedValueName().c_str(), REG_SZ,
                                          reinterpret_cast<const BYTE*>(kApprovedDescription),
                                          static_cast<DWORD>(std::strlen(kApprovedDescription) + 1));
     registry.Close(key);
@@ -97,7 +97,7 @@ void DeleteApprovedValue(Registry& registry) {
     RegKey key = 0;
     if (registry.Open(RootKey(RegistryRoot::LocalMachine), kApprovedKey, KEY_SET_VALUE, &key) ==
         ERROR_SUCCESS) {
-        registry.DeleteValue(key, kApprovedValueName);
+        registry.DeleteValue(key, ApprovedValueName().c_str());
         registry.Close(key);
     }
 }

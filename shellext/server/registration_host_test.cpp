@@ -149,6 +149,9 @@ class Registration : public ::testing::Test {
 
 TEST(RegistryScriptFile, HoldsExactlyTheScriptBytes) {
     EXPECT_EQ(ProductScript(), std::string(kScriptBytes, sizeof(kScriptBytes) - 1));
+    // It names the class by the identifier the class table and the Approved entry use.
+    EXPECT_NE(ProductScript().find("ForceRemove " + GuidText(CLSID_SimpleShlExt) + " = s"),
+              std::string::npos);
 }
 
 TEST_F(Registration, WritesTheApprovedValueAndTheScriptsEntriesAndRemovesThem) {
@@ -349,7 +352,7 @@ TEST_F(Registration, UnregisteringWithOnlyTheApprovedValueMissingRemovesTheRest)
     ASSERT_EQ(Registry().Open(RootKey(RegistryRoot::LocalMachine), kApprovedKey, KEY_SET_VALUE,
                               &approved),
               ERROR_SUCCESS);
-    ASSERT_EQ(Registry().DeleteValue(approved, kApprovedValueName), ERROR_SUCCESS);
+    ASSERT_EQ(Registry().DeleteValue(approved, ApprovedValueName().c_str()), ERROR_SUCCESS);
     Registry().Close(approved);
     EXPECT_EQ(DllUnregisterServer(), S_OK);
     EXPECT_EQ(ApprovedList(), "");

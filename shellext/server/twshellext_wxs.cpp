@@ -10,6 +10,6 @@
 
 int main(int argc, char** argv) {
     const tw::RegistrationValue approved = {tw::RegistryRoot::LocalMachine, tw::kApprovedKey,
-                                            tw::kApprovedValueName, tw::kApprovedDescription};
+                                            tw::ApprovedValueName(), tw::kApprovedDescription};
     return tw::TwrgsMain(argc, argv, {"--format", "wix"}, {approved});
 }
