@@ -2,54 +2,10 @@
 
 #include <new>
 
+#include "value_encoder.h"
+
 namespace tw {
 namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return 0;  // any other character counts as 0
-}
-
-struct RootName {
-    const char* name;
-    RegistryRoot root;
-};
-constexpr RootName kRootNames[] = {
-    {"HKCR", RegistryRoot::ClassesRoot},
-    {"HKCU", RegistryRoot::CurrentUser},
-    {"HKLM", RegistryRoot::LocalMachine},
-    {"HKU", RegistryRoot::Users},
-    {"HKPD", RegistryRoot::PerformanceData},
-    {"HKDD", RegistryRoot::DynData},
-    {"HKCC", RegistryRoot::CurrentConfig},
-    {"HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot},
-    {"HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
-    {"HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
-    {"HKEY_USERS", RegistryRoot::Users},
-    {"HKEY_PERFORMANCE_DATA", RegistryRoot::PerformanceData},
-    {"HKEY_DYN_DATA", RegistryRoot::DynData},
-    {"HKEY_CURRENT_CONFIG", RegistryRoot::CurrentConfig},
-};
-
-// Keys that "ForceRemove" and "Delete" never delete.
-constexpr const char* kProtectedKeys[] = {
-    "AppID",    "CLSID",     "Component Categories",
-    "FileType", "Interface", "Hardware",
-    "Mime",     "SAM",       "SECURITY",
-    "SYSTEM",   "Software",  "TypeLib",
-};
 
 // A key handle that is closed when it goes out of scope, unless it was closed before.
 class OpenKey {
@@ -83,128 +39,33 @@ class Walk {
   public:
     Walk(const std::string& script, Registry& registry, const TextServices& text,
          ScriptListener* listener)
-        : script_(script), registry_(registry), text_(text), listener_(listener) {}
+        : lexer_(script, text),
+          entries_(lexer_, text),
+          registry_(registry),
+          text_(text),
+          listener_(listener) {}
 
     HRESULT Run(bool registering);
-    size_t StopOffset() const { return stop_; }
+    size_t StopOffset() const { return lexer_.StopOffset(); }
 
   private:
-    HRESULT Fail(HRESULT result, size_t offset) {
-        if (stop_ == std::string::npos) {
-            stop_ = offset;
-        }
-        return result;
-    }
-    HRESULT Fail(HRESULT result) { return Fail(result, tokenStart_); }
     HRESULT FailWin32(LONG error, size_t offset) {
-        return Fail(HRESULT_FROM_WIN32(static_cast<DWORD>(error)), offset);
+        return lexer_.Fail(HRESULT_FROM_WIN32(static_cast<DWORD>(error)), offset);
     }
-    HRESULT Syntax() { return Fail(DISP_E_EXCEPTION); }
-
-    void SkipSpace() {
-        while (pos_ < script_.size() && IsSpace(script_[pos_])) {
-            ++pos_;
-        }
-    }
-    HRESULT Next();
-    HRESULT NextTokens(int count);
-    bool Is(const char* word) const { return text_.EqualNoCase(token_.c_str(), word); }
-    bool StartsWith(char c) const { return !token_.empty() && token_[0] == c; }
-    bool IsProtected() const;
-    HRESULT CheckKeyName();
 
     HRESULT RegisterBlock(RegKey parent, int depth);
     HRESULT UnregisterBlock(RegKey parent, bool skip, int depth);
+    // At "=": writes the assigned value to `key` (named `name`, null for the default value) and
+    // reads the token after it.
     HRESULT WriteValue(RegKey key, const char* name);
     LONG DeleteTree(RegKey parent, const std::string& name);
 
-    const std::string& script_;
+    ScriptLexer lexer_;
+    EntryReader entries_;
     Registry& registry_;
     const TextServices& text_;
     ScriptListener* const listener_;
-    size_t pos_ = 0;
-    std::string token_;
-    size_t tokenStart_ = 0;
-    size_t stop_ = std::string::npos;
 };
-
-HRESULT Walk::Next() {
-    SkipSpace();
-    tokenStart_ = pos_;
-    token_.clear();
-    const char* const base = script_.c_str();
-    const char* p = base + pos_;
-    if (*p == '\0') {
-        return Syntax();
-    }
-    if (*p == '\'') {
-        ++p;
-        for (;;) {
-            if (*p == '\0') {
-                return Syntax();
-            }
-            if (*p == '\'') {
-                if (p[1] != '\'') {
-                    ++p;
-                    break;
-                }
-                token_.push_back('\'');
-                p += 2;
-            } else {
-                const char* next = text_.NextChar(p);
-                token_.append(p, next);
-                p = next;
-            }
-            if (token_.size() > kMaxTokenBytes) {
-                return Syntax();
-            }
-        }
-    } else {
-        while (*p != '\0' && !IsSpace(*p)) {
-            const char* next = text_.NextChar(p);
-            token_.append(p, next);
-            p = next;
-            if (token_.size() > kMaxTokenBytes) {
-                return Syntax();
-            }
-        }
-    }
-    pos_ = static_cast<size_t>(p - base);
-    return S_OK;
-}
-
-HRESULT Walk::NextTokens(int count) {
-    HRESULT hr = S_OK;
-    for (int i = 0; i < count && SUCCEEDED(hr); ++i) {
-        hr = Next();
-    }
-    return hr;
-}
-
-bool Walk::IsProtected() const {
-    for (const char* name : kProtectedKeys) {
-        if (Is(name)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A key name is one level of one key. Besides a backslash, an empty name is refused: the platform
-// takes it as the parent key itself, so "ForceRemove ''" (for instance from an empty
-// substitution) would delete every subkey of the parent. A name that is exactly "{" is refused too:
-// the format reads that token as the opening of a block.
-HRESULT Walk::CheckKeyName() {
-    if (token_.empty() || token_ == "{") {
-        return Syntax();
-    }
-    for (const char* p = token_.c_str(); *p != '\0'; p = text_.NextChar(p)) {
-        if (*p == '\\') {
-            return Syntax();
-        }
-    }
-    return S_OK;
-}
 
 // Deletes parent\name with all its subkeys.
 LONG Walk::DeleteTree(RegKey parent, const std::string& name) {
@@ -226,141 +87,68 @@ LONG Walk::DeleteTree(RegKey parent, const std::string& name) {
 }
 
 HRESULT Walk::WriteValue(RegKey key, const char* name) {
-    HRESULT hr = Next();
+    Assignment assignment;
+    HRESULT hr = entries_.ReadAssignment(&assignment);
     if (FAILED(hr)) {
         return hr;
     }
-    DWORD type;
-    if (Is("S")) {
-        type = REG_SZ;
-    } else if (Is("M")) {
-        type = REG_MULTI_SZ;
-    } else if (Is("D")) {
-        type = REG_DWORD;
-    } else if (Is("B")) {
-        type = REG_BINARY;
-    } else {
-        return Syntax();
-    }
-    if (FAILED(hr = Next())) {
-        return hr;
-    }
     std::string data;
-    size_t size = 0;
-    switch (type) {
-        case REG_SZ:
-            data = token_;
-            data.push_back('\0');
-            size = data.size();
-            break;
-        case REG_MULTI_SZ: {
-            const char* p = token_.c_str();
-            const char* const end = p + token_.size();
-            while (p < end) {
-                if (p[0] == '\\' && p[1] == '0') {
-                    data.push_back('\0');
-                    p += 2;
-                } else if (text_.IsLeadByte(static_cast<unsigned char>(*p)) && p + 1 < end) {
-                    data.append(p, 2);
-                    p += 2;
-                } else {
-                    data.push_back(*p++);
-                }
-            }
-            data.append(2, '\0');
-            // Up to and including the terminator of the first empty string.
-            size_t start = 0;
-            while (data[start] != '\0') {
-                start = data.find('\0', start) + 1;
-            }
-            size = start + 1;
-            break;
-        }
-        case REG_DWORD: {
-            std::u16string wide;
-            if (!text_.ToUtf16(token_, &wide)) {
-                return Fail(E_OUTOFMEMORY);
-            }
-            uint32_t number = 0;
-            if (FAILED(hr = text_.ParseUI4(wide, &number))) {
-                return Fail(hr);
-            }
-            const DWORD dword = number;
-            data.assign(reinterpret_cast<const char*>(&dword), sizeof dword);
-            size = data.size();
-            break;
-        }
-        default:  // REG_BINARY
-            if (token_.size() % 2 != 0) {
-                return Fail(E_FAIL);
-            }
-            for (size_t i = 0; i < token_.size(); i += 2) {
-                data.push_back(
-                    static_cast<char>(HexDigit(token_[i]) << 4 | HexDigit(token_[i + 1])));
-            }
-            size = data.size();
-            break;
+    DWORD size = 0;
+    if (FAILED(hr = EncodeValue(assignment.type, assignment.value, text_, &data, &size))) {
+        return lexer_.Fail(hr, assignment.valueOffset);
     }
-    const LONG error = registry_.SetValue(
-        key, name, type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(size));
+    const LONG error = registry_.SetValue(key, name, assignment.type,
+                                          reinterpret_cast<const BYTE*>(data.data()), size);
     if (error != ERROR_SUCCESS) {
-        return FailWin32(error, tokenStart_);
+        return FailWin32(error, assignment.valueOffset);
     }
-    return Next();
+    return lexer_.Next();
 }
 
 HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
-    HRESULT hr = Next();
+    HRESULT hr = lexer_.Next();
     if (FAILED(hr)) {
         return hr;
     }
     OpenKey current(registry_);
-    std::string valueName;
-    while (!StartsWith('}')) {
+    while (!entries_.EndsBlock()) {
         ScriptListener::KeyKind kind = ScriptListener::KeyKind::Plain;
-        if (Is("ForceRemove") || Is("Delete")) {
-            const bool deleteOnly = Is("Delete");
-            if (FAILED(hr = Next()) || FAILED(hr = CheckKeyName())) {
+        if (lexer_.Is("ForceRemove") || lexer_.Is("Delete")) {
+            const bool deleteOnly = lexer_.Is("Delete");
+            if (FAILED(hr = lexer_.Next()) || FAILED(hr = entries_.CheckKeyName())) {
                 return hr;
             }
-            if (!IsProtected()) {
-                DeleteTree(parent, token_);  // a failure, an absent key included, is ignored
+            if (!entries_.IsProtectedKey()) {
+                // A failure, an absent key included, is ignored.
+                DeleteTree(parent, lexer_.Token());
                 if (deleteOnly && listener_ != nullptr) {
-                    listener_->OnDelete(parent, token_, tokenStart_);
+                    listener_->OnDelete(parent, lexer_.Token(), lexer_.TokenStart());
                 }
                 kind = ScriptListener::KeyKind::ForceRemove;
             }
             if (deleteOnly) {
-                if (FAILED(hr = Next())) {
+                if (FAILED(hr = lexer_.Next())) {
                     return hr;
                 }
-                if (StartsWith('=') && FAILED(hr = NextTokens(3))) {
+                if (lexer_.StartsWith('=') && FAILED(hr = entries_.SkipAssignment())) {
                     return hr;
                 }
                 continue;
             }
             // "ForceRemove" goes on with the name as the entry's token.
         }
-        if (Is("NoRemove")) {
+        if (lexer_.Is("NoRemove")) {
             kind = ScriptListener::KeyKind::NoRemove;
-            if (FAILED(hr = Next())) {
+            if (FAILED(hr = lexer_.Next())) {
                 return hr;
             }
         }
         const bool noRemove = kind == ScriptListener::KeyKind::NoRemove;
-        if (Is("Val")) {
-            if (FAILED(hr = Next())) {
-                return hr;
-            }
-            valueName = token_;
-            const size_t nameStart = tokenStart_;
-            if (FAILED(hr = Next())) {
-                return hr;
-            }
-            if (!StartsWith('=')) {
-                return Syntax();
-            }
-            if (FAILED(hr = WriteValue(parent, valueName.c_str()))) {
+        if (lexer_.Is("Val")) {
+            std::string valueName;
+            size_t nameStart = 0;
+            if (FAILED(hr = entries_.ReadValueName(&valueName, &nameStart)) ||
+                FAILED(hr = WriteValue(parent, valueName.c_str()))) {
                 return hr;
             }
             if (listener_ != nullptr) {
@@ -368,30 +156,31 @@ HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
             }
             continue;
         }
-        if (FAILED(hr = CheckKeyName())) {
+        if (FAILED(hr = entries_.CheckKeyName())) {
             return hr;
         }
-        const size_t nameStart = tokenStart_;
+        const std::string name = lexer_.Token();
+        const size_t nameStart = lexer_.TokenStart();
         current.Close();
         RegKey key;
-        LONG error = registry_.Open(parent, token_.c_str(), KEY_READ | KEY_WRITE, &key);
+        LONG error = registry_.Open(parent, name.c_str(), KEY_READ | KEY_WRITE, &key);
         if (error != ERROR_SUCCESS) {
-            error = registry_.Open(parent, token_.c_str(), KEY_READ, &key);
+            error = registry_.Open(parent, name.c_str(), KEY_READ, &key);
         }
         if (error != ERROR_SUCCESS) {
-            error = registry_.Create(parent, token_.c_str(), KEY_READ | KEY_WRITE, &key);
+            error = registry_.Create(parent, name.c_str(), KEY_READ | KEY_WRITE, &key);
         }
         if (error != ERROR_SUCCESS) {
-            return FailWin32(error, tokenStart_);
+            return FailWin32(error, nameStart);
         }
         current.Set(key);
         if (listener_ != nullptr) {
             listener_->OnKey(key, kind, nameStart);
         }
-        if (FAILED(hr = Next())) {
+        if (FAILED(hr = lexer_.Next())) {
             return hr;
         }
-        if (StartsWith('=')) {
+        if (lexer_.StartsWith('=')) {
             if (FAILED(hr = WriteValue(key, nullptr))) {
                 return hr;
             }
@@ -399,11 +188,9 @@ HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
                 listener_->OnValue(key, nullptr, noRemove, nameStart);
             }
         }
-        if (token_ == "{") {
-            if (depth >= kMaxBlockDepth) {
-                return Syntax();
-            }
-            if (FAILED(hr = RegisterBlock(key, depth + 1)) || FAILED(hr = Next())) {
+        if (entries_.OpensBlock()) {
+            if (FAILED(hr = entries_.EnterBlock(depth)) ||
+                FAILED(hr = RegisterBlock(key, depth + 1)) || FAILED(hr = lexer_.Next())) {
                 return hr;
             }
         }
@@ -412,36 +199,29 @@ HRESULT Walk::RegisterBlock(RegKey parent, int depth) {
 }
 
 HRESULT Walk::UnregisterBlock(RegKey parent, bool skip, int depth) {
-    HRESULT hr = Next();
+    HRESULT hr = lexer_.Next();
     if (FAILED(hr)) {
         return hr;
     }
-    std::string name;
-    while (!StartsWith('}')) {
+    while (!entries_.EndsBlock()) {
         bool noRemove = false;
-        if (Is("ForceRemove") || Is("Delete")) {
+        if (lexer_.Is("ForceRemove") || lexer_.Is("Delete")) {
             // The prefix is ignored; the name after it is a key entry.
-            if (FAILED(hr = Next())) {
+            if (FAILED(hr = lexer_.Next())) {
                 return hr;
             }
         } else {
-            if (Is("NoRemove")) {
+            if (lexer_.Is("NoRemove")) {
                 noRemove = true;
-                if (FAILED(hr = Next())) {
+                if (FAILED(hr = lexer_.Next())) {
                     return hr;
                 }
             }
-            if (Is("Val")) {
-                if (FAILED(hr = Next())) {
+            if (lexer_.Is("Val")) {
+                std::string name;
+                size_t nameStart = 0;
+                if (FAILED(hr = entries_.ReadValueName(&name, &nameStart))) {
                     return hr;
-                }
-                name = token_;
-                const size_t nameStart = tokenStart_;
-                if (FAILED(hr = Next())) {
-                    return hr;
-                }
-                if (!StartsWith('=')) {
-                    return Syntax();
                 }
                 if (!noRemove && !skip) {
                     RegKey self;
@@ -456,42 +236,42 @@ HRESULT Walk::UnregisterBlock(RegKey parent, bool skip, int depth) {
                     }
                 }
                 // The type letter and the value are skipped unchecked.
-                if (FAILED(hr = NextTokens(3))) {
+                if (FAILED(hr = entries_.SkipAssignment())) {
                     return hr;
                 }
                 continue;
             }
         }
-        if (FAILED(hr = CheckKeyName())) {
+        if (FAILED(hr = entries_.CheckKeyName())) {
             return hr;
         }
         OpenKey key(registry_);
         LONG openError = ERROR_FILE_NOT_FOUND;
         if (!skip) {
             RegKey opened;
-            openError = registry_.Open(parent, token_.c_str(), KEY_READ, &opened);
+            openError = registry_.Open(parent, lexer_.Token().c_str(), KEY_READ, &opened);
             if (openError == ERROR_SUCCESS) {
                 key.Set(opened);
             }
         }
         // The whole name is kept for the deletion below: a shortened one could name another key.
-        name = token_;
-        const size_t nameStart = tokenStart_;
-        if (FAILED(hr = Next())) {
+        const std::string name = lexer_.Token();
+        const size_t nameStart = lexer_.TokenStart();
+        if (FAILED(hr = lexer_.Next())) {
             return hr;
         }
-        if (StartsWith('=') && FAILED(hr = NextTokens(3))) {
+        if (lexer_.StartsWith('=') && FAILED(hr = entries_.SkipAssignment())) {
             return hr;
         }
-        if (token_ == "{") {
-            if (depth >= kMaxBlockDepth) {
-                return Syntax();
+        if (entries_.OpensBlock()) {
+            if (FAILED(hr = entries_.EnterBlock(depth))) {
+                return hr;
             }
             // Below a key that is not there, the block is only read. Its syntax errors still stop
             // the run: going on from the middle of a block would read the rest of the script out
             // of step and could delete keys of another block.
             hr = UnregisterBlock(key.IsOpen() ? key.Key() : 0, skip || !key.IsOpen(), depth + 1);
-            if (FAILED(hr) || FAILED(hr = Next())) {
+            if (FAILED(hr) || FAILED(hr = lexer_.Next())) {
                 return hr;
             }
         }
@@ -520,41 +300,35 @@ HRESULT Walk::UnregisterBlock(RegKey parent, bool skip, int depth) {
 }
 
 HRESULT Walk::Run(bool registering) {
-    if (script_.empty()) {
-        return S_OK;
+    if (lexer_.IsEmpty()) {
+        return S_OK;  // white space alone is a syntax error
     }
     for (;;) {
-        HRESULT hr = Next();
+        HRESULT hr = lexer_.Next();
         if (FAILED(hr)) {
             return hr;
         }
-        const RootName* root = nullptr;
-        for (const RootName& candidate : kRootNames) {
-            if (Is(candidate.name)) {
-                root = &candidate;
-                break;
-            }
+        RegistryRoot root;
+        if (!entries_.IsRootName(&root)) {
+            return lexer_.Syntax();
         }
-        if (root == nullptr) {
-            return Syntax();
-        }
-        if (FAILED(hr = Next())) {
+        if (FAILED(hr = lexer_.Next())) {
             return hr;
         }
-        if (!StartsWith('{')) {
-            return Syntax();
+        if (!lexer_.StartsWith('{')) {
+            return lexer_.Syntax();
         }
-        const RegKey rootKey = RootKey(root->root);
-        const size_t blockStart = pos_;
+        const RegKey rootKey = RootKey(root);
+        const size_t blockStart = lexer_.Position();
         if (registering) {
             try {
                 hr = RegisterBlock(rootKey, 1);
             } catch (const std::bad_alloc&) {
-                hr = Fail(E_OUTOFMEMORY);
+                hr = lexer_.Fail(E_OUTOFMEMORY);
             }
             if (FAILED(hr)) {
                 // Remove again what this root block registered; the outcome is not used.
-                pos_ = blockStart;
+                lexer_.Rewind(blockStart);
                 try {
                     UnregisterBlock(rootKey, false, 1);
                 } catch (const std::bad_alloc&) {
@@ -564,8 +338,7 @@ HRESULT Walk::Run(bool registering) {
         } else if (FAILED(hr = UnregisterBlock(rootKey, false, 1))) {
             return hr;
         }
-        SkipSpace();
-        if (pos_ == script_.size()) {
+        if (lexer_.AtEnd()) {
             return S_OK;
         }
     }

@@ -1,21 +1,16 @@
-// Walks an expanded registry script: reads its tokens and registers or unregisters every root
-// block against a registry.
+// Walks an expanded registry script: registers or unregisters every root block against a registry,
+// reading the script with the lexer (script_lexer.h), the entry grammar's pieces
+// (script_entries.h) and the value encoder (value_encoder.h).
 #pragma once
 
 #include <cstddef>
 #include <string>
 
 #include "registry.h"
+#include "script_entries.h"
 #include "text_services.h"
 
 namespace tw {
-
-// The longest token, in bytes.
-constexpr size_t kMaxTokenBytes = 4094;
-// How deep blocks may nest, counting the root block. Each level of nesting is a level of
-// recursion here; the bound keeps any script from exhausting the stack. A deeper block fails with
-// DISP_E_EXCEPTION.
-constexpr int kMaxBlockDepth = 64;
 
 struct WalkResult {
     HRESULT result = S_OK;
