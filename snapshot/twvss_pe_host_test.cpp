@@ -6,13 +6,9 @@
 namespace tw::pe {
 namespace {
 
-class TwVssExe : public ::testing::Test {
+class TwVssExe : public ShippedBinaryTest {
   protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(Load(TW_DIST_DIR "/twVss_64.exe", image, error)) << error;
-    }
-    Image image;
+    TwVssExe() : ShippedBinaryTest("twVss_64.exe") {}
 };
 
 TEST_F(TwVssExe, IsA64BitConsoleProgramImportingOnlySystemDlls) {

@@ -6,10 +6,12 @@
 namespace tw::pe {
 namespace {
 
-TEST(TwUninstallExe, IsA32BitConsoleProgramImportingOnlySystemDlls) {
-    Image image;
-    std::string error;
-    ASSERT_TRUE(Load(TW_DIST_DIR "/TwUninstall.exe", image, error)) << error;
+class TwUninstallExe : public ShippedBinaryTest {
+  protected:
+    TwUninstallExe() : ShippedBinaryTest("TwUninstall.exe") {}
+};
+
+TEST_F(TwUninstallExe, IsA32BitConsoleProgramImportingOnlySystemDlls) {
     EXPECT_EQ(image.machine, kMachineI386);
     EXPECT_EQ(image.subsystem, kSubsystemConsole);
     EXPECT_EQ(image.characteristics & kCharacteristicDll, 0);
@@ -17,10 +19,7 @@ TEST(TwUninstallExe, IsA32BitConsoleProgramImportingOnlySystemDlls) {
     EXPECT_TRUE(ImportsOnlySystemDlls(image, "shell32.dll"));
 }
 
-TEST(TwUninstallExe, ManifestRunsItWithTheCallersRights) {
-    Image image;
-    std::string error;
-    ASSERT_TRUE(Load(TW_DIST_DIR "/TwUninstall.exe", image, error)) << error;
+TEST_F(TwUninstallExe, ManifestRunsItWithTheCallersRights) {
     EXPECT_TRUE(HasAsInvokerManifest(image, 1));
 }
 

@@ -82,7 +82,8 @@ HRESULT EncodeValue(DWORD type, const std::string& token, const TextServices& te
                 return E_FAIL;
             }
             for (size_t i = 0; i < token.size(); i += 2) {
-                data->push_back(static_cast<char>(HexDigit(token[i]) << 4 | HexDigit(token[i + 1])));
+                data->push_back(
+                    static_cast<char>(HexDigit(token[i]) << 4 | HexDigit(token[i + 1])));
             }
             break;
     }

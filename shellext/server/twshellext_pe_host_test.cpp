@@ -9,17 +9,14 @@
 
 #include "menu_bitmap_form.h"
 #include "pe_checks.h"
+#include "resource_ids.h"
 
 namespace tw::pe {
 namespace {
 
-class TwShellExtDll : public ::testing::Test {
+class TwShellExtDll : public ShippedBinaryTest {
   protected:
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(Load(TW_DIST_DIR "/twShellExt_64.dll", image, error)) << error;
-    }
-    Image image;
+    TwShellExtDll() : ShippedBinaryTest("twShellExt_64.dll") {}
 };
 
 TEST_F(TwShellExtDll, IsA64BitDllImportingOnlySystemDlls) {
@@ -49,9 +46,11 @@ TEST_F(TwShellExtDll, CarriesTheFourMenuBitmapsInUsEnglish) {
     ASSERT_GT(file.size(), 14u);
     const auto bitmaps = image.ResourcesOfType(2u);
     ASSERT_EQ(bitmaps.size(), 4u);
-    uint32_t id = 202;
-    for (const Resource* bitmap : bitmaps) {
-        EXPECT_EQ(bitmap->name.id, id++);
+    const uint32_t ids[] = {TW_IDB_RESTORE_FILE, TW_IDB_BACKUP_FOLDER, TW_IDB_BACKUP_FILE,
+                            TW_IDB_SHOW_BACKUPS};
+    for (size_t i = 0; i < bitmaps.size(); ++i) {
+        const Resource* bitmap = bitmaps[i];
+        EXPECT_EQ(bitmap->name.id, ids[i]);
         EXPECT_EQ(bitmap->language, 1033u);
         bitmaps::ExpectMenuBitmapForm(bitmap->bytes);
         // The committed picture without its file header.
@@ -92,10 +91,19 @@ TEST_F(TwShellExtDll, CarriesEveryResourceInUsEnglishAndNoOther) {
                             std::to_string(r.language));
     }
     // In the directory's order (named types first): the registry script, the bitmaps (2), the
-    // string table block of string 100 (6), the version (16) and the manifest (24).
+    // string table block of the string (6), the version (16) and the manifest (24).
+    const auto english = [](const std::string& type, uint32_t id) {
+        return type + " " + std::to_string(id) + " 1033";
+    };
     const std::vector<std::string> expected = {
-        "REGISTRY 101 1033", "2 202 1033", "2 203 1033", "2 204 1033",
-        "2 205 1033",        "6 7 1033",   "16 1 1033",  "24 2 1033",
+        english("REGISTRY", TW_IDR_REGISTRY_SCRIPT),
+        english("2", TW_IDB_RESTORE_FILE),
+        english("2", TW_IDB_BACKUP_FOLDER),
+        english("2", TW_IDB_BACKUP_FILE),
+        english("2", TW_IDB_SHOW_BACKUPS),
+        english("6", TW_IDS_PROJECT_NAME / 16 + 1),
+        english("16", 1),
+        english("24", 2),
     };
     EXPECT_EQ(resources, expected);
 }
@@ -103,18 +111,21 @@ TEST_F(TwShellExtDll, CarriesEveryResourceInUsEnglishAndNoOther) {
 TEST_F(TwShellExtDll, RegistryScriptIsTheScriptFileByteForByte) {
     const auto scripts = image.ResourcesOfType(std::string("REGISTRY"));
     ASSERT_EQ(scripts.size(), 1u);
-    EXPECT_EQ(scripts[0]->name.id, 101u);
+    EXPECT_EQ(scripts[0]->name.id, static_cast<uint32_t>(TW_IDR_REGISTRY_SCRIPT));
     const std::string file = FileBytes(TW_PRODUCT_SCRIPT);
     ASSERT_GT(file.size(), 100u);
     EXPECT_TRUE(scripts[0]->bytes == file) << scripts[0]->bytes.size() << " bytes";
 }
 
 TEST_F(TwShellExtDll, StringTableHoldsSimpleExtAsString100) {
+    static_assert(TW_IDS_PROJECT_NAME == 100, "the string's number is part of the DLL's contract");
     const auto blocks = image.ResourcesOfType(6u);
     ASSERT_EQ(blocks.size(), 1u);
-    ASSERT_EQ(blocks[0]->name.id, 100u / 16 + 1);
+    ASSERT_EQ(blocks[0]->name.id, TW_IDS_PROJECT_NAME / 16 + 1u);
     for (size_t i = 0; i < 16; ++i) {
-        EXPECT_EQ(BlockString(blocks[0]->bytes, i), i == 100 % 16 ? "SimpleExt" : "") << i;
+        EXPECT_EQ(BlockString(blocks[0]->bytes, i),
+                  i == TW_IDS_PROJECT_NAME % 16 ? "SimpleExt" : "")
+            << i;
     }
 }
 

@@ -1,8 +1,18 @@
 #include "pe_checks.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace tw::pe {
+
+void ShippedBinaryTest::SetUp() {
+    const std::string path = std::string(TW_DIST_DIR) + "/" + name_;
+    if (!std::filesystem::exists(path)) {
+        GTEST_SKIP() << "dist/" << name_ << " is not there: make dist makes it";
+    }
+    std::string error;
+    ASSERT_TRUE(Load(path, image, error)) << error;
+}
 
 ::testing::AssertionResult ImportsOnlySystemDlls(const Image& image, const std::string& required) {
     for (const std::string& dll : image.importedDlls) {

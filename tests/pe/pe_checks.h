@@ -10,6 +10,18 @@
 
 namespace tw::pe {
 
+// The fixture of the tests of one shipped file: loads dist/<name> into `image` before each test,
+// or skips the test, saying so, when make dist has not made the file yet.
+class ShippedBinaryTest : public ::testing::Test {
+  protected:
+    explicit ShippedBinaryTest(std::string name) : name_(std::move(name)) {}
+    void SetUp() override;
+    Image image;
+
+  private:
+    std::string name_;
+};
+
 // Every import is a DLL that ships with Windows, and `required` (a DLL the binary must use) is
 // among them.
 ::testing::AssertionResult ImportsOnlySystemDlls(const Image& image, const std::string& required);

@@ -11,8 +11,8 @@ namespace {
 
 TEST(ValueTypeOfLetter, KnowsTheFourLettersWithoutRegardToCase) {
     const std::pair<const char*, DWORD> known[] = {
-        {"s", REG_SZ},       {"S", REG_SZ},     {"m", REG_MULTI_SZ}, {"M", REG_MULTI_SZ},
-        {"d", REG_DWORD},    {"D", REG_DWORD},  {"b", REG_BINARY},   {"B", REG_BINARY},
+        {"s", REG_SZ},    {"S", REG_SZ},    {"m", REG_MULTI_SZ}, {"M", REG_MULTI_SZ},
+        {"d", REG_DWORD}, {"D", REG_DWORD}, {"b", REG_BINARY},   {"B", REG_BINARY},
     };
     for (const auto& [letter, type] : known) {
         DWORD found = REG_NONE;
@@ -45,8 +45,18 @@ TEST(EncodeValue, GivesTheBytesAndSizeOfEachKindOfValue) {
         {REG_MULTI_SZ, "", western, S_OK, std::string("\0\0", 2), 1},
         {REG_MULTI_SZ, "a\\1", western, S_OK, std::string("a\\1\0\0", 5), 5},
         // A trail byte 0x5C of a double-byte character is not a backslash.
-        {REG_MULTI_SZ, "\x83\x5C" "0", japanese, S_OK, std::string("\x83\x5C" "0\0\0", 5), 5},
-        {REG_MULTI_SZ, "\x83\x5C" "0", western, S_OK, std::string("\x83\0\0\0", 4), 3},
+        {REG_MULTI_SZ,
+         "\x83\x5C"
+         "0",
+         japanese, S_OK,
+         std::string("\x83\x5C"
+                     "0\0\0",
+                     5),
+         5},
+        {REG_MULTI_SZ,
+         "\x83\x5C"
+         "0",
+         western, S_OK, std::string("\x83\0\0\0", 4), 3},
         {REG_DWORD, "3", western, S_OK, std::string("\3\0\0\0", 4), 4},
         {REG_DWORD, "&H10", western, S_OK, std::string("\x10\0\0\0", 4), 4},
         {REG_DWORD, "4294967295", western, S_OK, std::string("\xFF\xFF\xFF\xFF", 4), 4},
