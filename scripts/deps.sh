@@ -15,6 +15,8 @@ fi
 packages=(
     # host build, formatting check, GoogleTest sources (built for the host and cross-built)
     cmake make g++ clang-format googletest
+    # the host tests build installer fragments
+    wixl
 )
 if [ $host_only -eq 0 ]; then
     packages+=(
@@ -27,7 +29,7 @@ if [ $host_only -eq 0 ]; then
         # Windows tests
         wine wine64
         # the installer, and signing
-        wixl msitools osslsigncode openssl
+        msitools osslsigncode openssl
     )
 fi
 # extra packages requested by the caller
