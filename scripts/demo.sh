@@ -19,7 +19,7 @@ if [ -z "${TW_DEMO_UNDER_XVFB:-}" ]; then
     # the VSS service stand-in.
     cmake --preset win64 >/dev/null
     cmake --build --preset win64 -j "$(nproc)" \
-        --target twshellext_demo fake_twhelper TwUninstall_64test vss_standin_dll >/dev/null
+        --target twshellext_demo fake_twhelper TwUninstall_64test fake_vssapi_dll >/dev/null
     # Everything else runs with a virtual display, which the on-screen menu needs.
     exec env TW_DEMO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi

@@ -1,11 +1,11 @@
 // Host test stand-ins for the VSS service and the console. The fake service is the stand-in
-// service (vss_standin/standin_service.h) behind the tool's seam: it records every call, release
+// service (fake_vssapi/fake_vss_service.h) behind the tool's seam: it records every call, release
 // and free in one list, takes each call's result from `results`, hands out objects only with a
 // success code (as COM does), and notes any use of an object after its release in `misuse`.
 #pragma once
 
 #include "console.h"
-#include "standin_service.h"
+#include "fake_vss_service.h"
 #include "vss_requester.h"
 
 namespace tw::test {

@@ -1,5 +1,5 @@
 // Test data shared by the host tests and the Windows tests of the snapshot tool: the lines it
-// writes, and the VSS calls it makes as the stand-in service logs them (vss_standin/).
+// writes, and the VSS calls it makes as the stand-in service logs them (fake_vssapi/).
 #pragma once
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-// The real twVss_64.exe from dist/ against the stand-in VSS service (vss_standin/): a copy of the
+// The real twVss_64.exe from dist/ against the stand-in VSS service (fake_vssapi/): a copy of the
 // tool beside the stand-in vssapi.dll in a scratch folder, the stand-in's script written before a
 // run, its log and its store of snapshots read after it. Under Wine the test prefix makes a
 // twVss_64.exe load a vssapi.dll that lies beside it (scripts/wine-prefix.sh); on Windows the

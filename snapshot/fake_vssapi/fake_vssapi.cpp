@@ -2,7 +2,7 @@
 // tests and `make demo` put beside a copy of twVss_64.exe (README: how Wine is made to load it).
 // It keeps three files in its own folder:
 //   vss-standin-script.txt  read at the first call: what the calls answer, the device object name
-//                           of a new snapshot, snapshots to seed (standin_service.h)
+//                           of a new snapshot, snapshots to seed (fake_vss_service.h)
 //   vss-standin-store.txt   the snapshots, kept from one process to the next
 //   vss-standin-log.txt     appended to: "== process PID: COMMAND LINE", a line for every call,
 //                           AddRef and Release, "! ..." for every misuse, and when the process ends
@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "standin_com.h"
+#include "fake_vss_com.h"
 
 namespace {
 

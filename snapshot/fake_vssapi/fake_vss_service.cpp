@@ -1,4 +1,4 @@
-#include "standin_service.h"
+#include "fake_vss_service.h"
 
 #include <algorithm>
 #include <cerrno>

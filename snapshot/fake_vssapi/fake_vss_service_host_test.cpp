@@ -2,7 +2,7 @@
 // script, and the account it keeps of objects, references, records and misuse.
 #include <gtest/gtest.h>
 
-#include "standin_service.h"
+#include "fake_vss_service.h"
 
 namespace tw::standin {
 namespace {

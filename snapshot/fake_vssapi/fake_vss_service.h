@@ -1,7 +1,7 @@
 // Test tooling, never shipped: a scripted Volume Shadow Copy service. It decides what each call
 // answers, keeps a store of snapshots, counts the references of the objects it hands out and the
 // property records it allocates, and writes every event as one log line. Two front ends put it
-// behind an interface: the stand-in vssapi.dll (standin_com.h, the platform's COM interfaces) for
+// behind an interface: the stand-in vssapi.dll (fake_vss_com.h, the platform's COM interfaces) for
 // the Wine tests of the real twVss_64.exe, and the host tests' fake (snapshot/fake_vss.h, the
 // tool's seam vss_requester.h). Plain C++, built for the host and for Windows.
 //

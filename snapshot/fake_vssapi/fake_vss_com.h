@@ -1,4 +1,4 @@
-// Test tooling, never shipped: the stand-in service (standin_service.h) behind the platform's own
+// Test tooling, never shipped: the stand-in service (fake_vss_service.h) behind the platform's own
 // VSS interfaces, IVssBackupComponents, IVssAsync and IVssEnumObject, with the layouts of the
 // Windows SDK headers. The stand-in vssapi.dll hands these objects out to twVss_64.exe; the adapter
 // test drives the tool's Windows adapters against them in its own process. Every method the tool
@@ -7,7 +7,7 @@
 
 #include <vsbackup.h>
 
-#include "standin_service.h"
+#include "fake_vss_service.h"
 
 namespace tw::standin {
 

@@ -1,4 +1,4 @@
-#include "standin_com.h"
+#include "fake_vss_com.h"
 
 namespace tw::standin {
 namespace {
