@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "product_script.h"
 #include "scratch_folder.h"
 
 #include <sys/wait.h>
@@ -15,54 +16,27 @@ namespace {
 
 const char* const kModule = "MODULE=C:\\Program Files\\Tarnwick\\twShellExt_64.dll";
 
-const char* const kRegistered = R"(Windows Registry Editor Version 5.00
+// What the tool prints: a .reg file, its header and then each key's section followed by a blank
+// line, here of the sections that the product's script leaves (product_script.h).
+std::string RegFile(const std::string& sections) {
+    std::string file = "Windows Registry Editor Version 5.00\n";
+    for (size_t start = 0; start < sections.size();) {
+        const size_t end = sections.find('\n', start);
+        const std::string line = sections.substr(start, end - start);
+        if (!line.empty() && line[0] == '[') {
+            file += '\n';
+        }
+        if (!line.empty()) {
+            file += line + '\n';
+        }
+        start = end == std::string::npos ? sections.size() : end + 1;
+    }
+    return file + '\n';
+}
 
-[HKEY_CLASSES_ROOT\*]
-
-[HKEY_CLASSES_ROOT\*\shellex]
-
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
-
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers\TarnwickShellExtension]
-@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
-
-[HKEY_CLASSES_ROOT\CLSID]
-
-[HKEY_CLASSES_ROOT\CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}]
-@="TarnwickShellExtension Class"
-
-[HKEY_CLASSES_ROOT\CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}\InprocServer32]
-@="C:\\Program Files\\Tarnwick\\twShellExt_64.dll"
-"ThreadingModel"="Apartment"
-
-[HKEY_CLASSES_ROOT\Directory]
-
-[HKEY_CLASSES_ROOT\Directory\shellex]
-
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
-
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers\TarnwickShellExtension]
-@="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}"
-
-)";
-
-const char* const kUnregistered = R"(Windows Registry Editor Version 5.00
-
-[HKEY_CLASSES_ROOT\*]
-
-[HKEY_CLASSES_ROOT\*\shellex]
-
-[HKEY_CLASSES_ROOT\*\shellex\ContextMenuHandlers]
-
-[HKEY_CLASSES_ROOT\CLSID]
-
-[HKEY_CLASSES_ROOT\Directory]
-
-[HKEY_CLASSES_ROOT\Directory\shellex]
-
-[HKEY_CLASSES_ROOT\Directory\shellex\ContextMenuHandlers]
-
-)";
+const std::string kRegistered =
+    RegFile(ProductScriptRegistered("C:\\\\Program Files\\\\Tarnwick\\\\twShellExt_64.dll"));
+const std::string kUnregistered = RegFile(kProductScriptUnregistered);
 
 class Twrgs : public ScratchFolder {
   protected:
