@@ -1,16 +1,36 @@
 #include "guid_text.h"
 
-#include <cstdio>
+#include <cstdint>
 
 namespace tw {
+namespace {
+
+// Appends `value` as `digits` upper-case hexadecimal digits. (Written out rather than formatted
+// with the C library, whose formatter would come into every binary that uses this.)
+void AppendHex(uint32_t value, int digits, std::string* text) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+        text->push_back(kDigits[(value >> shift) & 0xF]);
+    }
+}
+
+}  // namespace
 
 std::string GuidText(const GUID& guid) {
-    char text[39];
-    std::snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
-                  guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
-                  guid.Data4[6], guid.Data4[7]);
-    return text;
+    std::string text = "{";
+    AppendHex(guid.Data1, 8, &text);
+    text += '-';
+    AppendHex(guid.Data2, 4, &text);
+    text += '-';
+    AppendHex(guid.Data3, 4, &text);
+    text += '-';
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2) {
+            text += '-';
+        }
+        AppendHex(guid.Data4[i], 2, &text);
+    }
+    return text + '}';
 }
 
 }  // namespace tw
