@@ -151,25 +151,6 @@ std::vector<std::string> MenuTextsFromTheRegistry(const std::wstring& path) {
     return menu.get() == nullptr ? std::vector<std::string>() : MenuTexts(menu.get());
 }
 
-// The one record the recording twHelper.exe leaves in `directory` (UTF-8 as UTF-16), once it is
-// there; empty when none came within the time.
-std::wstring WaitForRecord(const std::wstring& directory) {
-    const ULONGLONG deadline = GetTickCount64() + 30000;
-    do {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((directory + L"twHelper-*.record").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            FindClose(search);
-            const std::string record = ReadFileBytes(directory + found.cFileName);
-            if (!record.empty()) {
-                return Widen(record);
-            }
-        }
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return std::wstring();
-}
-
 class Registration : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -384,13 +365,11 @@ TEST_F(Registration, InAFolderTheCodePageCannotRepresentEverythingWorks) {
         info.lpVerb = MAKEINTRESOURCEA(1);
         EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
     }
-    const std::wstring record = WaitForRecord(folder);
-    ASSERT_FALSE(record.empty());
+    const std::vector<HelperRecord> records = WaitForRecords(folder, 1);
+    ASSERT_EQ(records.size(), 1u);
     // Its current directory, its own path (the command line's first token) and the parameters.
-    const size_t firstLine = record.find(L'\n');
-    const std::wstring commandLine =
-        record.substr(firstLine + 1, record.find(L'\n', firstLine + 1) - firstLine - 1);
-    EXPECT_EQ(LongForm(record.substr(0, firstLine)) + L"\\", folder);
+    const std::wstring& commandLine = records[0].commandLine;
+    EXPECT_EQ(LongForm(records[0].currentDirectory) + L"\\", folder);
     const std::wstring parameters = L" /createbackupjob " + file;
     ASSERT_GT(commandLine.size(), parameters.size());
     EXPECT_EQ(commandLine.substr(commandLine.size() - parameters.size()), parameters);

@@ -1,5 +1,7 @@
 #include "shellext_wine_support.h"
 
+#include "winsupport.h"
+
 namespace tw::test {
 
 std::vector<MenuItem> ReadMenu(HMENU menu) {
@@ -54,6 +56,47 @@ HRESULT ShellDataObject(const std::wstring& path, IDataObject** result) {
     }
     CoTaskMemFree(item);
     return hr;
+}
+
+std::vector<HelperRecord> WaitForRecords(const std::wstring& directory, size_t count,
+                                         DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        std::vector<HelperRecord> records;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((directory + L"twHelper-*.record").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string text = ReadFileBytes(directory + found.cFileName);
+                const size_t first = text.find('\n');
+                const size_t second =
+                    first == std::string::npos ? first : text.find('\n', first + 1);
+                if (second == std::string::npos) {
+                    continue;  // not readable yet: read again on the next round
+                }
+                records.push_back({Widen(text.substr(0, first)),
+                                   Widen(text.substr(first + 1, second - first - 1)),
+                                   text.substr(second + 1)});
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        if (records.size() >= count || GetTickCount64() >= deadline) {
+            return records;
+        }
+        Sleep(50);
+    }
+}
+
+void RemoveRecords(const std::wstring& directory) {
+    for (;;) {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((directory + L"twHelper-*.record").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        FindClose(search);
+        DeleteFileW((directory + found.cFileName).c_str());
+    }
 }
 
 std::vector<std::string> MenuTexts(IContextMenu* handler) {

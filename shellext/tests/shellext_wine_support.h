@@ -70,6 +70,20 @@ inline const std::vector<std::string> kFileEntries = {"", "Backup this file", "R
 inline const std::vector<std::string> kFolderEntries = {"", "Backup this folder",
                                                         "Show available backups", ""};
 
+// What one start of the recording twHelper.exe (fake_twhelper.cpp) received.
+struct HelperRecord {
+    std::wstring currentDirectory;
+    std::wstring commandLine;
+    std::string ansiCommandLine;  // as a program reading it in the ANSI code page sees it
+};
+
+// The records twHelper.exe left in `directory`, once `count` of them exist and can be read whole
+// (or the time is up).
+std::vector<HelperRecord> WaitForRecords(const std::wstring& directory, size_t count,
+                                         DWORD timeoutMs = 30000);
+// Deletes the records of `directory`.
+void RemoveRecords(const std::wstring& directory);
+
 // The DLL loaded with LoadLibraryW, and its exports.
 class LoadedServer {
   public:

@@ -31,55 +31,6 @@ std::wstring CurrentDirectory() {
     return WithoutTrailingBackslash(buffer) + L"\\";
 }
 
-// What one start of twHelper.exe received.
-struct HelperRecord {
-    std::wstring currentDirectory;
-    std::wstring commandLine;
-    std::string ansiCommandLine;  // as a program reading it in the ANSI code page sees it
-};
-
-// The records twHelper.exe left in `directory`, once `count` of them exist (or the time is up).
-std::vector<HelperRecord> WaitForRecords(const std::wstring& directory, size_t count,
-                                         DWORD timeoutMs = 30000) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        std::vector<HelperRecord> records;
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((directory + L"twHelper-*.record").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string text = ReadFileBytes(directory + found.cFileName);
-                const size_t first = text.find('\n');
-                const size_t second =
-                    first == std::string::npos ? first : text.find('\n', first + 1);
-                if (second == std::string::npos) {
-                    continue;  // not readable yet: read again on the next round
-                }
-                records.push_back({Widen(text.substr(0, first)),
-                                   Widen(text.substr(first + 1, second - first - 1)),
-                                   text.substr(second + 1)});
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        if (records.size() >= count || GetTickCount64() >= deadline) {
-            return records;
-        }
-        Sleep(50);
-    }
-}
-
-void RemoveRecords(const std::wstring& directory) {
-    for (;;) {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((directory + L"twHelper-*.record").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) {
-            return;
-        }
-        FindClose(search);
-        DeleteFileW((directory + found.cFileName).c_str());
-    }
-}
-
 // The picture is ours: 16 x 16, white in the corner, orange in the emblem.
 void ExpectEmblem(HBITMAP bitmap) {
     ASSERT_NE(bitmap, nullptr);
