@@ -1,5 +1,5 @@
-// Path pieces shared by the deliverables: a path's directory, the extended-length form of long
-// paths, and reading a module's file name of any length.
+// The pieces the deliverables share: a path's directory, the extended-length form of long
+// paths, reading a module's file name of any length, a GUID's text.
 #include <gtest/gtest.h>
 
 #include <string>
