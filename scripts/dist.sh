@@ -29,7 +29,7 @@ echo "== the installer"
 # installer's [#twShellExt_64.dll] is the installed DLL's path, which registration substitutes as
 # Module and Module_Raw.
 installed='[#twShellExt_64.dll]'
-build/host-release/shellext/server/twshellext_wxs --dll dist/twShellExt_64.dll --wix-id TwShellExtRegistration \
+build/host-release/tools/twshellext_wxs --dll dist/twShellExt_64.dll --wix-id TwShellExtRegistration \
     -s APPID= -s "Module=$installed" -s "Module_Raw=$installed" >dist/twShellExt_64.wxs.partial
 mv dist/twShellExt_64.wxs.partial dist/twShellExt_64.wxs
 scripts/msi.sh dist/Tarnwick-Windows-Components.msi
