@@ -75,6 +75,7 @@ class FakeBackupComponents final : public VssBackupComponents, public SeamObject
         HandOut<FakeAsync>(service_, object, async);
         return result;
     }
+    HRESULT AbortBackup() override { return service_.AbortBackup(id_); }
     HRESULT GetSnapshotProperties(const VSS_ID& snapshotId,
                                   VSS_SNAPSHOT_PROP* properties) override {
         return service_.GetSnapshotProperties(id_, snapshotId, properties);
@@ -101,6 +102,12 @@ class FakeBackupComponents final : public VssBackupComponents, public SeamObject
 
 HRESULT FakeVss::InitializeCom() {
     return Call("CoInitialize", "");
+}
+
+HRESULT FakeVss::InitializeComSecurity(DWORD authenticationLevel, DWORD impersonationLevel,
+                                       DWORD capabilities) {
+    return CoInitializeSecurity(nullptr, -1, nullptr, nullptr, authenticationLevel,
+                                impersonationLevel, nullptr, capabilities, nullptr);
 }
 
 HRESULT FakeVss::CreateBackupComponents(VssBackupComponents** backupComponents) {

@@ -16,9 +16,12 @@ class FakeVss final : public VssService, public standin::StandInService {
   public:
     using Snapshot = standin::Snapshot;
 
-    // CoInitialize is logged as "CoInitialize", the backup components object's creation as
+    // CoInitialize is logged as "CoInitialize", CoInitializeSecurity with the arguments the
+    // platform adapter passes, the backup components object's creation as
     // "CreateBackupComponents", a free as "FreeSnapshotProperties id=0x<n>".
     HRESULT InitializeCom() override;
+    HRESULT InitializeComSecurity(DWORD authenticationLevel, DWORD impersonationLevel,
+                                  DWORD capabilities) override;
     HRESULT CreateBackupComponents(VssBackupComponents** backupComponents) override;
     void FreeSnapshotProperties(VSS_SNAPSHOT_PROP* properties) override;
 };

@@ -24,11 +24,30 @@ void CreateSnapshot(const std::wstring& volumeName, SnapshotState& state, VssSer
 
     VssAsyncOperation* snapshotAsync = nullptr;
     bool writerMetadataRequested = false;
+    // What a creation that ends without its result line takes back first: a backup begun with
+    // StartSnapshotSet is aborted, so that the service closes the snapshot set and the writers
+    // hear of it; a snapshot already taken is deleted, since no line names it and, persistent,
+    // it would hold its volume's shadow storage until an administrator found it.
+    bool backupStarted = false;
+    bool snapshotTaken = false;
+    bool created = false;
     // Gives back what is held when the creation ends, on every path, the most recent first:
     // the snapshot's wait object, the preparation's, the metadata gathering's, the writer
     // metadata, and last the backup components object. A reference that a failing call handed
     // out anyway is given back too.
     const OnScopeExit cleanUp([&] {
+        if (!created && state.backupComponents != nullptr) {
+            // Neither result is judged: nothing more could be done about either.
+            if (snapshotTaken) {
+                LONG deleted = 0;
+                VSS_ID notDeleted{};
+                state.backupComponents->DeleteSnapshots(state.snapshotId, VSS_OBJECT_SNAPSHOT,
+                                                        false, &deleted, &notDeleted);
+            }
+            if (backupStarted) {
+                state.backupComponents->AbortBackup();
+            }
+        }
         ReleaseReference(snapshotAsync);
         ReleaseReference(state.prepareAsync);
         ReleaseReference(state.metadataAsync);
@@ -42,6 +61,11 @@ void CreateSnapshot(const std::wstring& volumeName, SnapshotState& state, VssSer
     if (com != S_OK && com != S_FALSE) {
         console.Err("Error : CoInitialize() failed!");
     }
+    // Writers and the service call back into this process under their own accounts: without this
+    // the process's default security refuses them. Not judged: it fails harmlessly when the
+    // process's security is already set.
+    vss.InitializeComSecurity(RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IDENTIFY,
+                              EOAC_DYNAMIC_CLOAKING);
     if (vss.CreateBackupComponents(&state.backupComponents) != S_OK ||
         state.backupComponents == nullptr) {
         console.Err("Error : Failed to create VssComponents...");
@@ -75,6 +99,7 @@ void CreateSnapshot(const std::wstring& volumeName, SnapshotState& state, VssSer
         console.Err(WithResultCode("Error : Failed to StartSnapshotSet(), returned = ", result));
         return;
     }
+    backupStarted = true;
     console.Out("Info : Calling AddToSnapshotSet()...");
     // GUID_NULL lets the system choose the provider.
     result = components.AddToSnapshotSet(volume.data(), GUID_NULL, &state.snapshotId);
@@ -105,6 +130,8 @@ void CreateSnapshot(const std::wstring& volumeName, SnapshotState& state, VssSer
         console.Err("Error : Failed to wait while taking snapshots...");
         return;
     }
+    // The snapshot exists from here on; AddToSnapshotSet wrote its identifier.
+    snapshotTaken = true;
     console.Out("Info : Getting the snapshot device object from the properties...");
     if (components.GetSnapshotProperties(state.snapshotId, &state.snapshotProperties) != S_OK) {
         console.Err("Error : SnapshotProperties() failed.");
@@ -114,6 +141,8 @@ void CreateSnapshot(const std::wstring& volumeName, SnapshotState& state, VssSer
     // The whole name, however long: a shortened name could never be deleted later.
     console.Out("CREATED : " +
                 DeviceObjectBytes(state.snapshotProperties.m_pwszSnapshotDeviceObject));
+    // The snapshot is the caller's now; the backup is neither completed nor aborted.
+    created = true;
 }
 
 }  // namespace tw

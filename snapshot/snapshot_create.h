@@ -25,7 +25,9 @@ struct SnapshotState {
 // Takes a snapshot of `volumeName` (passed to the service as given, whatever its length) as a copy
 // backup. Progress goes to standard output as Info lines, a failure to standard error as one Error
 // line; on success the last line is "CREATED : " followed by the snapshot's device object name,
-// each UTF-16 unit cut to its low 8 bits. The snapshot outlives the process.
+// each UTF-16 unit cut to its low 8 bits. The snapshot outlives the process. A creation that fails
+// after StartSnapshotSet leaves nothing behind: it aborts the backup and deletes a snapshot that
+// was already taken, writing no line about either.
 void CreateSnapshot(const std::wstring& volumeName, SnapshotState& state, VssService& vss,
                     Console& console);
 

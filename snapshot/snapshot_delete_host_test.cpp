@@ -12,7 +12,7 @@ const wchar_t kCopy1[] = L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy1"
 const wchar_t kCopy2[] = L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy2";
 const char kCopy2Bytes[] = "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy2";
 
-const Calls kSetUp = Concat({"CoInitialize"}, kDeletionSetUp);
+const Calls& kSetUp = kDeletionSetUp;
 
 struct Deletion {
     explicit Deletion(std::vector<FakeVss::Snapshot> snapshots) {

@@ -126,9 +126,11 @@ class StandInTool : public ::testing::Test {
     StandInFolder folder;
 };
 
-// The fixed values reach the service (context 13, a copy backup without component selection, the
-// GUID_NULL provider, infinite waits, a null document) and the volume arrives unit for unit; every
-// reference goes back once, FreeWriterMetadata comes once, the properties stay allocated.
+// COM's security is set right after COM, as a requester's must be; the fixed values reach the
+// service (context 13, a copy backup without component selection, the GUID_NULL provider, infinite
+// waits, a null document) and the volume arrives unit for unit; every reference goes back once,
+// FreeWriterMetadata comes once, the properties stay allocated, the backup is neither completed nor
+// aborted.
 TEST_F(StandInTool, CreationWritesTheEightLinesAndHandsTheVolumeOnWhole) {
     const std::string volumes[] = {
         "C:\\", "\\\\?\\Volume{6b2c1f0e-0000-0000-0000-100000000000}\\",
@@ -170,7 +172,9 @@ TEST_F(StandInTool, TheResultLineCarriesTheWholeDeviceObjectNameAsBytes) {
 
 // Each step fails in turn, with failure codes and positive success codes alike. Standard output
 // holds the lines before the step, standard error its one line; no call follows the failure but
-// its clean-up, which gives back what the failing call handed out as well.
+// the abort of a backup that StartSnapshotSet began, the deletion of a snapshot already taken and
+// the clean-up, which gives back what the failing call handed out as well. Nothing is left in the
+// service's store.
 TEST_F(StandInTool, EachFailingStepWritesItsLineAndGivesBackWhatItHolds) {
     struct Code {
         const char* script;
@@ -195,12 +199,49 @@ TEST_F(StandInTool, EachFailingStepWritesItsLineAndGivesBackWhatItHolds) {
         ExpectOutput(folder.Run(L" -c C:\\"), InfoLines(step.infoLines, "\r\n"),
                      std::string(step.error) + (step.printsCode ? code.printed : "") + "\r\n");
         const StandInLog log = folder.Log();
-        EXPECT_EQ(log.calls, CallsOfFailure(all, step, true));
+        EXPECT_EQ(log.calls, CallsOfFailure(all, step, true, 1));
         const bool properties = std::string(step.step) == "GetSnapshotProperties";
         ExpectCleanRun(log, properties && code.success ? 1 : 0, 0);
-        // The snapshot exists once its wait has ended well: when only the properties fail, it
-        // stays in the service, and no line names it.
-        EXPECT_EQ(folder.Store(), properties ? std::string("snapshot 1 ") + kCopy1 + "\n" : "");
+        // The snapshot exists once its wait has ended well: when only the properties fail, no line
+        // names it, and it is deleted.
+        EXPECT_EQ(folder.Store(), "");
+    }
+}
+
+// What the creation asks of COM and takes back after a failure is not judged: the lines stay the
+// same when the process's security is already set (RPC_E_TOO_LATE), or when the abort or the
+// deletion of the snapshot fails; a snapshot that could not be deleted stays.
+TEST_F(StandInTool, NeitherComSecurityNorTakingBackIsJudged) {
+    struct Case {
+        const char* script;
+        std::string out;
+        std::string err;
+        Calls calls;
+        size_t records;  // property records handed out
+        std::string store;
+    };
+    const Calls all = CreationCalls("C:\\", 3, 1);
+    const FailingStep& properties = kFailingSteps.back();
+    ASSERT_EQ(properties.step, std::string("GetSnapshotProperties"));
+    const std::string propertiesError = std::string(properties.error) + "\r\n";
+    const Case cases[] = {
+        {"result CoInitializeSecurity 0x80010119\n", Created(kCopy1), "", Concat(all, kC5), 1,
+         std::string("snapshot 1 ") + kCopy1 + "\n"},
+        {"result GetSnapshotProperties 0x80004005\nresult AbortBackup 0x80042301\n",
+         InfoLines(6, "\r\n"), propertiesError, CallsOfFailure(all, properties, false, 1), 0, ""},
+        {"result GetSnapshotProperties 0x80004005\nresult DeleteSnapshots 0x80042308\n",
+         InfoLines(6, "\r\n"), propertiesError, CallsOfFailure(all, properties, false, 1), 0,
+         std::string("snapshot 1 ") + kCopy1 + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        folder.Reset();
+        folder.Script(c.script);
+        ExpectOutput(folder.Run(L" -c C:\\"), c.out, c.err);
+        const StandInLog log = folder.Log();
+        EXPECT_EQ(log.calls, c.calls);
+        ExpectCleanRun(log, c.records, 0);
+        EXPECT_EQ(folder.Store(), c.store);
     }
 }
 

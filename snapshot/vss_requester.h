@@ -48,6 +48,9 @@ class VssBackupComponents {
                                    VSS_BACKUP_TYPE backupType, bool partialFileSupport) = 0;
     virtual HRESULT PrepareForBackup(VssAsyncOperation** async) = 0;
     virtual HRESULT DoSnapshotSet(VssAsyncOperation** async) = 0;
+    // Tells the service and the writers that the backup begun with StartSnapshotSet will not be
+    // completed.
+    virtual HRESULT AbortBackup() = 0;
     virtual HRESULT GetSnapshotProperties(const VSS_ID& snapshotId,
                                           VSS_SNAPSHOT_PROP* properties) = 0;
     virtual HRESULT Query(const VSS_ID& queriedObjectId, VSS_OBJECT_TYPE queriedObjectType,
@@ -68,6 +71,11 @@ class VssService {
     virtual ~VssService() = default;
     // Apartment-threaded COM on the calling thread (CoInitialize).
     virtual HRESULT InitializeCom() = 0;
+    // The process's COM security (CoInitializeSecurity): any caller may call back into the process
+    // (no security descriptor), with the authentication services COM chooses, at these levels
+    // and capabilities.
+    virtual HRESULT InitializeComSecurity(DWORD authenticationLevel, DWORD impersonationLevel,
+                                          DWORD capabilities) = 0;
     virtual HRESULT CreateBackupComponents(VssBackupComponents** backupComponents) = 0;
     // Frees the strings that the service allocated in a snapshot's properties.
     virtual void FreeSnapshotProperties(VSS_SNAPSHOT_PROP* properties) = 0;

@@ -1,6 +1,7 @@
-// The Volume Shadow Copy declarations that the snapshot logic uses. A Windows build takes them from
-// the platform headers, so the logic hands its records straight to the platform; the host build
-// gets minimal stand-ins with the same names and values.
+// The Volume Shadow Copy declarations that the snapshot logic uses, and the COM security values a
+// requester sets. A Windows build takes them from the platform headers, so the logic hands its
+// records straight to the platform; the host build gets minimal stand-ins with the same names and
+// values.
 #pragma once
 
 #include "win_types.h"
@@ -32,5 +33,11 @@ struct VSS_OBJECT_PROP {
 };
 
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
+
+// Every packet authenticated and encrypted; servers may identify, not impersonate, this process;
+// the identity of a call is that of the thread at the time of the call.
+constexpr DWORD RPC_C_AUTHN_LEVEL_PKT_PRIVACY = 6;
+constexpr DWORD RPC_C_IMP_LEVEL_IDENTIFY = 2;
+enum EOLE_AUTHENTICATION_CAPABILITIES { EOAC_DYNAMIC_CLOAKING = 0x40 };
 
 #endif  // _WIN32

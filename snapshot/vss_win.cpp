@@ -85,6 +85,7 @@ class BackupComponentsAdapter final : public VssBackupComponents {
         const HRESULT result = components_->DoSnapshotSet(&object);
         return HandOut<AsyncAdapter>(result, object, async);
     }
+    HRESULT AbortBackup() override { return components_->AbortBackup(); }
     HRESULT GetSnapshotProperties(const VSS_ID& snapshotId,
                                   VSS_SNAPSHOT_PROP* properties) override {
         return components_->GetSnapshotProperties(snapshotId, properties);
@@ -117,6 +118,12 @@ class BackupComponentsAdapter final : public VssBackupComponents {
 
 HRESULT PlatformVss::InitializeCom() {
     return CoInitialize(nullptr);
+}
+
+HRESULT PlatformVss::InitializeComSecurity(DWORD authenticationLevel, DWORD impersonationLevel,
+                                           DWORD capabilities) {
+    return CoInitializeSecurity(nullptr, -1, nullptr, nullptr, authenticationLevel,
+                                impersonationLevel, nullptr, capabilities, nullptr);
 }
 
 HRESULT PlatformVss::CreateBackupComponents(VssBackupComponents** backupComponents) {

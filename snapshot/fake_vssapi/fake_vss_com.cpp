@@ -133,6 +133,9 @@ class StandInBackupComponents final : public ComObject<IVssBackupComponents> {
             return result;
         });
     }
+    HRESULT STDMETHODCALLTYPE AbortBackup() override {
+        return Guarded(E_OUTOFMEMORY, [&] { return service_.AbortBackup(id_); });
+    }
     HRESULT STDMETHODCALLTYPE GetSnapshotProperties(VSS_ID snapshotId,
                                                     VSS_SNAPSHOT_PROP* properties) override {
         return Guarded(E_OUTOFMEMORY,
@@ -185,7 +188,6 @@ class StandInBackupComponents final : public ComObject<IVssBackupComponents> {
                                            LPCWSTR) override {
         return Unexpected("AddComponent");
     }
-    HRESULT STDMETHODCALLTYPE AbortBackup() override { return Unexpected("AbortBackup"); }
     HRESULT STDMETHODCALLTYPE GatherWriterStatus(IVssAsync**) override {
         return Unexpected("GatherWriterStatus");
     }

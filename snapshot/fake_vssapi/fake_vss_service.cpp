@@ -249,6 +249,23 @@ HRESULT StandInService::Call(const std::string& name, const std::string& argumen
     return scripted == results.end() ? S_OK : scripted->second;
 }
 
+HRESULT StandInService::CoInitializeSecurity(const void* securityDescriptor,
+                                             LONG authenticationServiceCount,
+                                             const void* authenticationServices,
+                                             const void* reserved1, DWORD authenticationLevel,
+                                             DWORD impersonationLevel,
+                                             const void* authenticationList, DWORD capabilities,
+                                             const void* reserved3) {
+    const auto pointer = [](const void* p) { return std::string(p == nullptr ? "null" : "set"); };
+    char flags[16];
+    std::snprintf(flags, sizeof(flags), "0x%x", static_cast<unsigned>(capabilities));
+    return Call("CoInitializeSecurity",
+                pointer(securityDescriptor) + " " + std::to_string(authenticationServiceCount) +
+                    " " + pointer(authenticationServices) + " " + pointer(reserved1) + " " +
+                    std::to_string(authenticationLevel) + " " + std::to_string(impersonationLevel) +
+                    " " + pointer(authenticationList) + " " + flags + " " + pointer(reserved3));
+}
+
 HRESULT StandInService::Call(ObjectId self, const std::string& name, const std::string& arguments) {
     const HRESULT result = Call(name, arguments);
     const Object* object = Find(self, name);
@@ -358,6 +375,10 @@ HRESULT StandInService::PrepareForBackup(ObjectId self, ObjectId* async) {
 
 HRESULT StandInService::DoSnapshotSet(ObjectId self, ObjectId* async) {
     return MakeAsync(self, "DoSnapshotSet", "snapshot", async);
+}
+
+HRESULT StandInService::AbortBackup(ObjectId self) {
+    return Call(self, "AbortBackup", "");
 }
 
 HRESULT StandInService::Wait(ObjectId async, DWORD milliseconds) {

@@ -7,7 +7,9 @@
 //
 // The log names a call as the seam does: "SetContext 13", "Wait metadata 4294967295",
 // "Release prepare", "CreateBackupComponents" (CreateVssBackupComponentsInternal),
-// "FreeSnapshotProperties id=0x1" (VssFreeSnapshotPropertiesInternal). A call answers the result
+// "FreeSnapshotProperties id=0x1" (VssFreeSnapshotPropertiesInternal), and the requester's COM
+// set-up before them: "CoInitialize", "CoInitializeSecurity null -1 null null 6 2 null 0x40 null"
+// (every argument in order, a pointer as null or set). A call answers the result
 // the script gives its name, S_OK otherwise. It hands out its object or fills its record when that
 // result is a success code (S_FALSE too, as COM allows) or when the script says "hand-out"; the
 // store changes only with S_OK.
@@ -100,6 +102,11 @@ class StandInService {
 
     // Logs a call that no object makes (as "NAME ARGUMENTS") and answers its result.
     HRESULT Call(const std::string& name, const std::string& arguments);
+    HRESULT CoInitializeSecurity(const void* securityDescriptor, LONG authenticationServiceCount,
+                                 const void* authenticationServices, const void* reserved1,
+                                 DWORD authenticationLevel, DWORD impersonationLevel,
+                                 const void* authenticationList, DWORD capabilities,
+                                 const void* reserved3);
     // The calls, on the objects they were made on. Outputs are written only when not null.
     HRESULT CreateBackupComponents(ObjectId* components);
     HRESULT InitializeForBackup(ObjectId self, const void* document);
@@ -113,6 +120,7 @@ class StandInService {
                            int backupType, bool partialFileSupport);
     HRESULT PrepareForBackup(ObjectId self, ObjectId* async);
     HRESULT DoSnapshotSet(ObjectId self, ObjectId* async);
+    HRESULT AbortBackup(ObjectId self);
     HRESULT GetSnapshotProperties(ObjectId self, const VSS_ID& snapshotId,
                                   VSS_SNAPSHOT_PROP* properties);
     HRESULT Query(ObjectId self, const VSS_ID& queriedObjectId, int queriedObjectType,

@@ -8,8 +8,13 @@
 //                           AddRef and Release, "! ..." for every misuse, and when the process ends
 //                           its account: "= NAME references N" for every object handed out and
 //                           "= properties allocated A freed F", or "= no calls".
+// The program's own COM set-up, CoInitialize and CoInitializeSecurity, does not pass through this
+// DLL. So that the log shows it in its place among the VSS calls, the DLL points the program's
+// imports of the two at recorders when it is loaded: each calls the real function, logs the call
+// with its arguments and answers the real result, or the one the script gives it.
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "fake_vss_com.h"
@@ -118,6 +123,101 @@ void WriteAccount() {
     }
 }
 
+using CoInitializeFunction = HRESULT(WINAPI*)(LPVOID);
+using CoInitializeSecurityFunction = HRESULT(WINAPI*)(PSECURITY_DESCRIPTOR, LONG,
+                                                      SOLE_AUTHENTICATION_SERVICE*, void*, DWORD,
+                                                      DWORD, void*, DWORD, void*);
+CoInitializeFunction realCoInitialize = nullptr;
+CoInitializeSecurityFunction realCoInitializeSecurity = nullptr;
+
+// The answer to a recorded call: the script's result for `name` if it gives one, else the real one.
+HRESULT Answer(const std::string& name, HRESULT logged, HRESULT real) {
+    return service != nullptr && service->results.count(name) != 0 ? logged : real;
+}
+
+HRESULT WINAPI RecordCoInitialize(LPVOID reserved) {
+    const HRESULT real = realCoInitialize(reserved);
+    try {
+        return Answer("CoInitialize",
+                      Service().Call("CoInitialize", reserved == nullptr ? "" : "reserved=set"),
+                      real);
+    } catch (...) {
+        return real;
+    }
+}
+
+HRESULT WINAPI RecordCoInitializeSecurity(PSECURITY_DESCRIPTOR securityDescriptor,
+                                          LONG authenticationServiceCount,
+                                          SOLE_AUTHENTICATION_SERVICE* authenticationServices,
+                                          void* reserved1, DWORD authenticationLevel,
+                                          DWORD impersonationLevel, void* authenticationList,
+                                          DWORD capabilities, void* reserved3) {
+    const HRESULT real = realCoInitializeSecurity(
+        securityDescriptor, authenticationServiceCount, authenticationServices, reserved1,
+        authenticationLevel, impersonationLevel, authenticationList, capabilities, reserved3);
+    try {
+        return Answer("CoInitializeSecurity",
+                      Service().CoInitializeSecurity(securityDescriptor, authenticationServiceCount,
+                                                     authenticationServices, reserved1,
+                                                     authenticationLevel, impersonationLevel,
+                                                     authenticationList, capabilities, reserved3),
+                      real);
+    } catch (...) {
+        return real;
+    }
+}
+
+// Points the program's import of the function `name`, if it has one, at `recorder` and returns
+// what the import pointed at; null when the program does not import `name` by name.
+void* RedirectImport(const char* name, void* recorder) {
+    auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) {
+        return nullptr;
+    }
+    for (const auto* dll =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         dll->Name != 0; ++dll) {
+        if (dll->OriginalFirstThunk == 0) {
+            continue;
+        }
+        const auto* names =
+            reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
+                continue;
+            }
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) {
+                continue;
+            }
+            ULONG_PTR* slot = &addresses->u1.Function;
+            DWORD protection = 0;
+            if (!VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection)) {
+                return nullptr;
+            }
+            void* const previous = reinterpret_cast<void*>(*slot);
+            *slot = reinterpret_cast<ULONG_PTR>(recorder);
+            VirtualProtect(slot, sizeof(*slot), protection, &protection);
+            return previous;
+        }
+    }
+    return nullptr;
+}
+
+// Records the program's COM set-up from here on.
+void RecordComSetUp() {
+    realCoInitialize = reinterpret_cast<CoInitializeFunction>(
+        RedirectImport("CoInitialize", reinterpret_cast<void*>(&RecordCoInitialize)));
+    realCoInitializeSecurity = reinterpret_cast<CoInitializeSecurityFunction>(RedirectImport(
+        "CoInitializeSecurity", reinterpret_cast<void*>(&RecordCoInitializeSecurity)));
+}
+
 }  // namespace
 
 HRESULT STDAPICALLTYPE CreateVssBackupComponentsInternal(IVssBackupComponents** backupComponents) {
@@ -140,6 +240,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         thisModule = instance;
         DisableThreadLibraryCalls(instance);
+        RecordComSetUp();
     } else if (reason == DLL_PROCESS_DETACH) {
         try {
             WriteAccount();
