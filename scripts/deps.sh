@@ -1,16 +1,31 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, or says how to when not run as root.
-#   deps.sh [--host] [PACKAGE...]
+#   deps.sh [--host | --test] [PACKAGE...]
 # --host: only what the host build and its unit tests need (make check): no mingw-w64, no Wine.
+# --test: everything, and the workflow validator that make test runs on .github/workflows/ (a
+#         pinned release from the npm registry, installed into build/tools/, never system-wide).
 # Further arguments are extra packages a caller needs (for instance make demo's).
 # wine32 is never asked for: 32-bit programs cannot run on the machines this project builds on.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# The validator's release. @action-validator/cli finds its engine, @action-validator/core, as a
+# peer of the same version; both are named so that npm installs exactly these two.
+action_validator_version=0.6.0
+action_validator_dir=build/tools/action-validator
 
 host_only=0
-if [ "${1:-}" = "--host" ]; then
-    host_only=1
-    shift
-fi
+with_validator=0
+case "${1:-}" in
+    --host)
+        host_only=1
+        shift
+        ;;
+    --test)
+        with_validator=1
+        shift
+        ;;
+esac
 
 packages=(
     # host build, formatting check, GoogleTest sources (built for the host and cross-built)
@@ -32,8 +47,26 @@ if [ $host_only -eq 0 ]; then
         msitools osslsigncode openssl
     )
 fi
+# npm and the node that runs the validator; a node that brings its own npm will do
+if [ $with_validator -eq 1 ] && ! command -v npm >/dev/null; then
+    packages+=(nodejs npm)
+fi
 # extra packages requested by the caller
 packages+=("$@")
+
+# The validator, unless that release is installed already.
+install_action_validator() {
+    [ $with_validator -eq 1 ] || return 0
+    local manifest=$action_validator_dir/node_modules/@action-validator/cli/package.json
+    if [ -f "$manifest" ] && grep -q "\"version\": \"$action_validator_version\"" "$manifest"; then
+        return 0
+    fi
+    echo "Installing @action-validator/cli $action_validator_version from the npm registry into" \
+        "$action_validator_dir"
+    npm install --prefix "$action_validator_dir" --no-save --no-package-lock --no-audit --no-fund \
+        "@action-validator/cli@$action_validator_version" \
+        "@action-validator/core@$action_validator_version"
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -43,6 +76,7 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+    install_action_validator
     exit 0
 fi
 
@@ -58,3 +92,4 @@ echo "Installing missing packages: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"
+install_action_validator

@@ -1,5 +1,7 @@
 #include "module_base.h"
 
+#include "creation_window.h"
+
 namespace tw {
 
 CServerModule* serverModule = nullptr;
@@ -43,6 +45,7 @@ HRESULT CServerModule::GetClassObject(REFCLSID clsid, REFIID iid, void** result)
             classTableLock.Enter();
             classObject = __atomic_load_n(&entry->classObject, __ATOMIC_ACQUIRE);
             if (classObject == nullptr) {
+                CreationWindow();
                 void* made = nullptr;
                 hr = entry->createClassObject(entry->createInstance, IID_IUnknown, &made);
                 classObject = static_cast<IUnknown*>(made);

@@ -1,11 +1,34 @@
 #include "command_model.h"
 
+#include <cstddef>
+
 #include "paths.h"
 
 namespace tw {
 
+namespace {
+
+// A verb value above 0xFFFF is the address of a text; at or below, a command offset.
+bool IsVerbText(uintptr_t verb) {
+    return verb > 0xFFFF;
+}
+
+}  // namespace
+
+uintptr_t InvokedVerb(const CMINVOKECOMMANDINFO& info) {
+    const uintptr_t verb = reinterpret_cast<uintptr_t>(info.lpVerb);
+    constexpr size_t kCoversVerbW =
+        offsetof(CMINVOKECOMMANDINFOEX, lpVerbW) + sizeof(CMINVOKECOMMANDINFOEX::lpVerbW);
+    if (IsVerbText(verb) || info.cbSize < kCoversVerbW || (info.fMask & CMIC_MASK_UNICODE) == 0) {
+        return verb;
+    }
+    const auto& extended = reinterpret_cast<const CMINVOKECOMMANDINFOEX&>(info);
+    const uintptr_t wideVerb = reinterpret_cast<uintptr_t>(extended.lpVerbW);
+    return IsVerbText(wideVerb) ? wideVerb : verb;
+}
+
 CommandDecision DecideCommand(uintptr_t verb, bool selectionIsFile) {
-    if (verb > 0xFFFF) {
+    if (IsVerbText(verb)) {
         return {E_INVALIDARG, nullptr};
     }
     switch (verb) {

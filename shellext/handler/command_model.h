@@ -15,6 +15,13 @@ struct CommandDecision {
     const char16_t* option = nullptr;  // the helper option to start with; null: start nothing
 };
 
+// The verb of an invoke request as a number: the address of a verb text, or a command offset. A
+// caller that sets CMIC_MASK_UNICODE in an extended structure (its size covers lpVerbW) may carry
+// a text verb in lpVerbW alone, with an offset or null in lpVerb: a text in either field is the
+// verb. lpVerbW is read only when the size covers it and the mask says so; offsets come from
+// lpVerb.
+uintptr_t InvokedVerb(const CMINVOKECOMMANDINFO& info);
+
 // `verb` is the verb field of the invoke structure as a number. A value above 0xFFFF is the address
 // of a verb text: refused. Otherwise it is the command offset: 0 and 3 (the separators) do nothing,
 // 1 backs the item up, 2 restores a file or shows a folder's backups, 4 and above are refused.

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <new>
 
+#include "creation_window.h"
+
 namespace tw {
 
 CLogFile::CLogFile() : fileName("___tarnlog.txt") {}
@@ -21,6 +23,7 @@ CLogFile* CLogFile::Instance() noexcept {
         std::lock_guard<std::mutex> guard(creation);
         log = instance.load(std::memory_order_relaxed);
         if (log == nullptr) {
+            CreationWindow();
             log = new CLogFile();
             instance.store(log, std::memory_order_release);
         }

@@ -5,17 +5,21 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
+#include "creation_window.h"
 #include "log_file.h"
 
 namespace tw {
 namespace {
 
 // Declared first in the only file of this test program, so that these threads make the first
-// calls of the process.
+// calls of the process. The first creator is held inside the creation for 50 ms, long enough for
+// the others to reach it: only the creation's lock keeps them from making objects of their own.
 TEST(CLogFile, ThreadsRacingForTheFirstUseGetOneObject) {
+    SetCreationWindowHook([] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
     constexpr int kThreads = 16;
     std::atomic<bool> go{false};
     std::vector<CLogFile*> seen(kThreads, nullptr);
@@ -31,6 +35,7 @@ TEST(CLogFile, ThreadsRacingForTheFirstUseGetOneObject) {
     for (std::thread& t : threads) {
         t.join();
     }
+    SetCreationWindowHook(nullptr);
     ASSERT_NE(seen[0], nullptr);
     for (CLogFile* log : seen) {
         EXPECT_EQ(log, seen[0]);

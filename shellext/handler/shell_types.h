@@ -16,6 +16,7 @@
 
 using CHAR = char;
 using LPCSTR = const char*;
+using LPCWSTR = const WCHAR*;
 using UINT_PTR = uintptr_t;
 using CLIPFORMAT = WORD;
 
@@ -62,6 +63,30 @@ struct CMINVOKECOMMANDINFO {
     HANDLE hIcon;
 };
 
+struct POINT {
+    LONG x;
+    LONG y;
+};
+
+// The extended form a caller marks by its size; with CMIC_MASK_UNICODE the UTF-16 fields count.
+struct CMINVOKECOMMANDINFOEX {
+    DWORD cbSize;
+    DWORD fMask;
+    HWND hwnd;
+    LPCSTR lpVerb;
+    LPCSTR lpParameters;
+    LPCSTR lpDirectory;
+    int nShow;
+    DWORD dwHotKey;
+    HANDLE hIcon;
+    LPCSTR lpTitle;
+    LPCWSTR lpVerbW;
+    LPCWSTR lpParametersW;
+    LPCWSTR lpDirectoryW;
+    LPCWSTR lpTitleW;
+    POINT ptInvoke;
+};
+
 // Only GetData is declared: it is all the handler asks of a data object.
 struct IDataObject : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) = 0;
@@ -87,6 +112,7 @@ constexpr CLIPFORMAT CF_HDROP = 15;
 constexpr DWORD DVASPECT_CONTENT = 1;
 constexpr DWORD TYMED_HGLOBAL = 1;
 constexpr UINT CMF_DEFAULTONLY = 0x1;
+constexpr DWORD CMIC_MASK_UNICODE = 0x4000;
 constexpr UINT MF_STRING = 0x0;
 constexpr UINT MF_BYPOSITION = 0x400;
 constexpr UINT MF_SEPARATOR = 0x800;

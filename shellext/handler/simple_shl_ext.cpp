@@ -117,8 +117,7 @@ HRESULT CSimpleShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) noexcept {
     if (pici == nullptr) {
         return E_INVALIDARG;
     }
-    const CommandDecision decision =
-        DecideCommand(reinterpret_cast<uintptr_t>(pici->lpVerb), selectionIsFile);
+    const CommandDecision decision = DecideCommand(InvokedVerb(*pici), selectionIsFile);
     if (decision.option == nullptr) {
         return decision.result;
     }

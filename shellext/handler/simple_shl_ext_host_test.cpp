@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -427,6 +428,62 @@ TEST_F(HandlerTest, InvokeCommandRefusesVerbTextsAndAMissingStructure) {
     EXPECT_EQ(h.Invoke(reinterpret_cast<uintptr_t>(verb)), E_INVALIDARG);
     EXPECT_EQ(h->InvokeCommand(nullptr), E_INVALIDARG);
     EXPECT_TRUE(starter.requests.empty());
+}
+
+// The extended structure of hosts that pass UTF-16: a text in lpVerbW makes the call a text verb,
+// whatever lpVerb holds, but only when the size covers lpVerbW and CMIC_MASK_UNICODE is set.
+TEST_F(HandlerTest, InvokeCommandReadsTheUtf16VerbOnlyWhereTheCallerSaysItIsThere) {
+    const LPCSTR offset1 = reinterpret_cast<LPCSTR>(uintptr_t{1});
+    const LPCSTR offset2 = reinterpret_cast<LPCSTR>(uintptr_t{2});
+    const LPCWSTR wideOffset1 = reinterpret_cast<LPCWSTR>(uintptr_t{1});
+    const DWORD full = sizeof(CMINVOKECOMMANDINFOEX);
+    const DWORD coversVerbW = offsetof(CMINVOKECOMMANDINFOEX, lpVerbW) + sizeof(LPCWSTR);
+    const DWORD plain = sizeof(CMINVOKECOMMANDINFO);
+    const DWORD unicode = CMIC_MASK_UNICODE;
+    const char16_t* const backup = u" /createbackupjob ";
+    const char16_t* const restore = u" /viewsnapshots ";
+    struct Case {
+        DWORD size;
+        DWORD mask;
+        LPCSTR verb;
+        LPCWSTR verbW;
+        const char16_t* option;  // the helper's option; null: refused, nothing started
+        const char* what;
+    };
+    const Case cases[] = {
+        {full, unicode, offset1, L"open", nullptr, "text in lpVerbW, offset in lpVerb"},
+        {full, unicode, nullptr, L"open", nullptr, "text in lpVerbW, lpVerb null"},
+        {full, unicode, "open", wideOffset1, nullptr, "text in lpVerb, offset in lpVerbW"},
+        {full, unicode, "open", L"open", nullptr, "text in both"},
+        {coversVerbW, unicode, offset1, L"open", nullptr, "size just covering lpVerbW"},
+        {full, unicode, offset1, wideOffset1, backup, "offsets in both"},
+        {full, unicode, offset2, wideOffset1, restore, "the offset is lpVerb's"},
+        {full, unicode, offset2, nullptr, restore, "lpVerbW null"},
+        {full, 0, offset1, L"open", backup, "no CMIC_MASK_UNICODE"},
+        {plain, unicode, offset1, L"open", backup, "size of the plain structure"},
+        {coversVerbW - 1, unicode, offset1, L"open", backup, "size one short of lpVerbW"},
+    };
+    const std::u16string dir = u"C:\\Apps\\Backup\\";
+    for (const Case& c : cases) {
+        Handler h;
+        ASSERT_EQ(h.Initialize({"C:\\a.txt"}), S_OK);
+        starter.requests.clear();
+        CMINVOKECOMMANDINFOEX info = {};
+        info.cbSize = c.size;
+        info.fMask = c.mask;
+        info.lpVerb = c.verb;
+        info.lpVerbW = c.verbW;
+        info.nShow = SW_SHOW;
+        EXPECT_EQ(h->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info)),
+                  c.option != nullptr ? S_OK : E_INVALIDARG)
+            << c.what;
+        std::vector<StartRequest> starts;
+        if (c.option != nullptr) {
+            starts.push_back(
+                {u"open", dir + u"twHelper.exe", c.option + std::u16string(u"C:\\a.txt"), dir, 5});
+        }
+        EXPECT_EQ(starter.requests, starts) << c.what;
+    }
 }
 
 TEST_F(HandlerTest, InvokeCommandSucceedsWhenTheHelperCannotBeStarted) {

@@ -1,11 +1,15 @@
 // Many threads ask for the class object at the same moment and make and release handler objects,
-// plain and aggregated: exactly one class object is made, and the lock count ends at 0.
+// plain and aggregated: exactly one class object is made, and the lock count ends at 0. The first
+// creator of each round is held inside the creation for 10 ms, long enough for the others to reach
+// it: only the class table's lock keeps them from making class objects of their own.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
+#include "creation_window.h"
 #include "exports.h"
 #include "fake_outer_unknown.h"
 #include "fake_shell.h"
@@ -34,6 +38,7 @@ TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     const HINSTANCE instance = reinterpret_cast<HINSTANCE>(uintptr_t{0x7FF800000000});
+    SetCreationWindowHook([] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
     for (int round = 0; round < kRounds; ++round) {
         ASSERT_TRUE(DllMain(instance, DLL_PROCESS_ATTACH, nullptr));
         shellExtModule.classTable = table;
@@ -103,6 +108,7 @@ TEST(ServerUnderLoad, ManyThreadsMakeOneClassObjectAndEndWithNoLock) {
         EXPECT_EQ(table[0].classObject, nullptr);
         shellExtModule.classTable = nullptr;
     }
+    SetCreationWindowHook(nullptr);
 }
 
 }  // namespace

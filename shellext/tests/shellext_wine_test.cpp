@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <memory>
@@ -359,6 +360,43 @@ TEST_F(ShellExtensionTest, CommandsStartTheHelperBesideTheDll) {
         EXPECT_EQ(records[0].currentDirectory, installDirectory);
     }
     // Nothing else was started meanwhile.
+    Sleep(500);
+    EXPECT_EQ(WaitForRecords(install.path(), 2, 0).size(), 1u);
+}
+
+// Hosts that pass UTF-16 use the extended structure with CMIC_MASK_UNICODE and may carry a text
+// verb in lpVerbW alone: whatever lpVerb then holds, the verb is refused and nothing starts.
+// Offsets in both fields still start their command.
+TEST_F(ShellExtensionTest, AUtf16TextVerbIsRefusedWhateverLpVerbHolds) {
+    Ref<IContextMenu> forFile = HandlerFor(file);
+    ASSERT_NE(forFile.get(), nullptr);
+    RemoveRecords(install.path());
+    struct Case {
+        LPCSTR verb;
+        LPCWSTR verbW;
+        HRESULT result;
+    };
+    const Case cases[] = {
+        {nullptr, L"open", E_INVALIDARG},
+        {MAKEINTRESOURCEA(1), L"open", E_INVALIDARG},
+        {MAKEINTRESOURCEA(2), L"runas", E_INVALIDARG},
+        {"open", MAKEINTRESOURCEW(1), E_INVALIDARG},
+        {MAKEINTRESOURCEA(1), MAKEINTRESOURCEW(1), S_OK},
+    };
+    for (const Case& c : cases) {
+        CMINVOKECOMMANDINFOEX info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = CMIC_MASK_UNICODE;
+        info.lpVerb = c.verb;
+        info.lpVerbW = c.verbW;
+        info.nShow = SW_SHOWNORMAL;
+        EXPECT_EQ(forFile->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info)), c.result)
+            << reinterpret_cast<UINT_PTR>(c.verb);
+    }
+    // Only the last request started the helper.
+    const std::vector<HelperRecord> records = WaitForRecords(install.path(), 1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].commandLine, ExpectedCommandLine(L" /createbackupjob " + file));
     Sleep(500);
     EXPECT_EQ(WaitForRecords(install.path(), 2, 0).size(), 1u);
 }
