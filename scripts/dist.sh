@@ -25,11 +25,11 @@ else
 fi
 
 echo "== the installer"
-# Everything DllRegisterServer writes, from the DLL's own script and the Approved entry; the
-# installer's [#twShellExt_64.dll] is the installed DLL's path, which registration substitutes as
-# Module and Module_Raw.
+# Everything DllRegisterServer writes, from the DLL's own script and the Approved entry, made by the
+# shipped tool as an installer author would; the installer's [#twShellExt_64.dll] is the installed
+# DLL's path, which registration substitutes as Module and Module_Raw.
 installed='[#twShellExt_64.dll]'
-build/host-release/tools/twshellext_wxs --dll dist/twShellExt_64.dll --wix-id TwShellExtRegistration \
+dist/host/twrgs --format wix --approved --dll dist/twShellExt_64.dll --wix-id TwShellExtRegistration \
     -s APPID= -s "Module=$installed" -s "Module_Raw=$installed" >dist/twShellExt_64.wxs.partial
 mv dist/twShellExt_64.wxs.partial dist/twShellExt_64.wxs
 scripts/msi.sh dist/Tarnwick-Windows-Components.msi

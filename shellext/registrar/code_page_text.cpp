@@ -1,6 +1,7 @@
 #include "code_page_text.h"
 
 #include <cstdint>
+#include <cstdio>
 
 #include "utf8.h"
 
@@ -246,6 +247,28 @@ size_t CodePageText::Utf16Length(const char* text, size_t length) const {
         ++units;
     }
     return units;
+}
+
+bool CodePageText::CarriesExactly(const std::u16string& wide, std::string* lacking) const {
+    for (size_t i = 0; i < wide.size();) {
+        // One character: a surrogate pair whole.
+        const bool pair = wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < wide.size() &&
+                          wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000;
+        const std::u16string character = wide.substr(i, pair ? 2 : 1);
+        std::string narrow;
+        std::u16string back;
+        if (!FromUtf16(character, &narrow) || !ToUtf16(narrow, &back) || back != character) {
+            const char32_t code =
+                pair ? 0x10000 + ((char32_t{character[0]} - 0xD800) << 10) + (character[1] - 0xDC00)
+                     : character[0];
+            char number[16];
+            std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(code));
+            *lacking = "\"" + Utf16ToUtf8(character) + "\" (" + number + ")";
+            return false;
+        }
+        i += character.size();
+    }
+    return true;
 }
 
 bool CodePageText::EqualNoCase(const char* a, const char* b) const {

@@ -54,6 +54,12 @@ class CodePageText final : public TextServices {
     // The number of UTF-16 units that `length` bytes of text convert to.
     size_t Utf16Length(const char* text, size_t length) const;
 
+    // Whether the code page carries every character of `wide` exactly: converted to 8-bit text
+    // and back, each is itself again (not '?' for a character the code page lacks, nor a best-fit
+    // look-alike such as 'A' for U+0100). When not, `lacking` receives the first such character
+    // for a message, in UTF-8 and by its code point: "\"Ā\" (U+0100)".
+    bool CarriesExactly(const std::u16string& wide, std::string* lacking) const;
+
   private:
     char16_t Decode(const unsigned char* text, size_t length, size_t* used) const;
 

@@ -135,9 +135,22 @@ class RegFileReader {
             keyOpen_ = false;
         }
     }
-    bool ToNarrow(const std::string& utf8, std::string* narrow) {
+    // The registry's 8-bit form of UTF-16 text; false, with why in `why`, when the code page
+    // cannot carry a character of it exactly (a look-alike or '?' would name another key, or
+    // change the value).
+    bool ToNarrow(const std::u16string& wide, std::string* narrow, std::string* why) {
+        std::string lacking;
+        if (!text_.CarriesExactly(wide, &lacking)) {
+            *why = "code page " + std::to_string(text_.CodePage()) + " has no " + lacking;
+            return false;
+        }
+        *why = "it cannot be converted to code page " + std::to_string(text_.CodePage());
+        return text_.FromUtf16(wide, narrow);
+    }
+    bool ToNarrow(const std::string& utf8, std::string* narrow, std::string* why) {
         std::u16string wide;
-        return Utf8ToUtf16(utf8, &wide) && text_.FromUtf16(wide, narrow);
+        *why = "it is no UTF-8 text";
+        return Utf8ToUtf16(utf8, &wide) && ToNarrow(wide, narrow, why);
     }
     bool OpenKeyPath(const std::string& path);
     bool ParseQuoted(const std::string& line, size_t* pos, std::string* utf8);
@@ -177,11 +190,12 @@ bool RegFileReader::OpenKeyPath(const std::string& path) {
     RegKey key = RootKey(static_cast<RegistryRoot>(root));
     for (size_t i = 1; i < levels.size(); ++i) {
         std::string name;
-        if (levels[i].empty() || !ToNarrow(levels[i], &name)) {
+        std::string why = "an empty level";
+        if (levels[i].empty() || !ToNarrow(levels[i], &name, &why)) {
             if (i > 1) {
                 registry_.Close(key);
             }
-            return Fail("bad key name in '" + path + "'");
+            return Fail("bad key name in '" + path + "': " + why);
         }
         RegKey child;
         const LONG result = registry_.Create(key, name.c_str(), KEY_READ | KEY_WRITE, &child);
@@ -266,8 +280,9 @@ bool RegFileReader::SetValue(const std::string& line, std::vector<std::string>& 
         if (!ParseQuoted(line, &pos, &utf8)) {
             return false;
         }
-        if (!ToNarrow(utf8, &name)) {
-            return Fail("bad value name");
+        std::string why;
+        if (!ToNarrow(utf8, &name, &why)) {
+            return Fail("bad value name: " + why);
         }
         if (name.empty()) {
             return Fail("an empty value name (write @ for the default value)");
@@ -288,8 +303,9 @@ bool RegFileReader::SetValue(const std::string& line, std::vector<std::string>& 
         if (end != data.size()) {
             return Fail("text after the closing quote");
         }
-        if (!ToNarrow(utf8, &bytes)) {
-            return Fail("bad text");
+        std::string why;
+        if (!ToNarrow(utf8, &bytes, &why)) {
+            return Fail("bad text: " + why);
         }
         type = REG_SZ;
         bytes.push_back('\0');
@@ -330,7 +346,10 @@ bool RegFileReader::SetValue(const std::string& line, std::vector<std::string>& 
                     static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                           static_cast<unsigned char>(bytes[i + 1]) << 8));
             }
-            text_.FromUtf16(wide, &bytes);
+            std::string why;
+            if (!ToNarrow(wide, &bytes, &why)) {
+                return Fail("bad text: " + why);
+            }
         }
     } else if (data == "-") {
         return Fail("deleting values is not supported");

@@ -74,13 +74,15 @@ HRESULT STDMETHODCALLTYPE CRegObject::ClearSubstitutions() {
 
 HRESULT CRegObject::RunScriptText(const char* text, bool registering) {
     stopOffset_ = std::string::npos;
+    stopFault_ = ScriptFault::None;
     if (text == nullptr) {
         return E_INVALIDARG;
     }
     try {
         ExpandedScript expanded;
         size_t errorOffset = std::string::npos;
-        HRESULT hr = ExpandSubstitutions(text, substitutions_, text_, &expanded, &errorOffset);
+        HRESULT hr =
+            ExpandSubstitutions(text, substitutions_, text_, &expanded, &errorOffset, &stopFault_);
         if (FAILED(hr)) {
             stopOffset_ = errorOffset;
             return hr;
@@ -93,6 +95,7 @@ HRESULT CRegObject::RunScriptText(const char* text, bool registering) {
             WalkScript(expanded.text, registering, registry_, text_, offsets ? &*offsets : nullptr);
         if (FAILED(walk.result) && walk.stopOffset != std::string::npos) {
             stopOffset_ = expanded.OriginalOffset(walk.stopOffset);
+            stopFault_ = walk.fault;
         }
         return walk.result;
     } catch (const std::bad_alloc&) {
@@ -103,6 +106,7 @@ HRESULT CRegObject::RunScriptText(const char* text, bool registering) {
 HRESULT CRegObject::RunScriptResource(const char16_t* moduleFile, const ResourceId& id,
                                       const char* type, bool registering) {
     stopOffset_ = std::string::npos;
+    stopFault_ = ScriptFault::None;
     try {
         if (moduleFile == nullptr) {
             return E_OUTOFMEMORY;

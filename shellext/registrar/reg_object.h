@@ -35,6 +35,7 @@
 
 #include "module_resources.h"
 #include "registry.h"
+#include "script_fault.h"
 #include "script_walk.h"
 #include "substitution.h"
 #include "text_services.h"
@@ -98,6 +99,11 @@ class CRegObject final : public IRegistrarBase {
     size_t StopOffset() const {
         return stopOffset_;
     }
+    // After a failed run: why it stopped where the interpreter knows it (script_fault.h), for
+    // tools that word the cause; ScriptFault::None otherwise.
+    ScriptFault StopFault() const {
+        return stopFault_;
+    }
 
   private:
     Registry& registry_;
@@ -106,6 +112,7 @@ class CRegObject final : public IRegistrarBase {
     ScriptListener* listener_ = nullptr;
     std::vector<Substitution> substitutions_;
     size_t stopOffset_ = std::string::npos;
+    ScriptFault stopFault_ = ScriptFault::None;
 };
 
 }  // namespace tw

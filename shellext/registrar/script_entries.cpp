@@ -57,12 +57,15 @@ bool EntryReader::IsProtectedKey() const {
 
 HRESULT EntryReader::CheckKeyName() {
     const std::string& name = lexer_.Token();
-    if (name.empty() || name == "{") {
-        return lexer_.Syntax();
+    if (name.empty()) {
+        return lexer_.Syntax(ScriptFault::EmptyKeyName);
+    }
+    if (name == "{") {
+        return lexer_.Syntax(ScriptFault::BraceKeyName);
     }
     for (const char* p = name.c_str(); *p != '\0'; p = text_.NextChar(p)) {
         if (*p == '\\') {
-            return lexer_.Syntax();
+            return lexer_.Syntax(ScriptFault::BackslashInKeyName);
         }
     }
     return S_OK;
@@ -78,7 +81,7 @@ HRESULT EntryReader::ReadValueName(std::string* name, size_t* nameOffset) {
     if (FAILED(hr = lexer_.Next())) {
         return hr;
     }
-    return lexer_.StartsWith('=') ? S_OK : lexer_.Syntax();
+    return lexer_.StartsWith('=') ? S_OK : lexer_.Syntax(ScriptFault::NoEquals);
 }
 
 HRESULT EntryReader::ReadAssignment(Assignment* assignment) {
@@ -87,7 +90,7 @@ HRESULT EntryReader::ReadAssignment(Assignment* assignment) {
         return hr;
     }
     if (!ValueTypeOfLetter(lexer_.Token(), text_, &assignment->type)) {
-        return lexer_.Syntax();
+        return lexer_.Syntax(ScriptFault::UnknownType);
     }
     if (FAILED(hr = lexer_.Next())) {
         return hr;
@@ -98,7 +101,7 @@ HRESULT EntryReader::ReadAssignment(Assignment* assignment) {
 }
 
 HRESULT EntryReader::EnterBlock(int depth) {
-    return depth >= kMaxBlockDepth ? lexer_.Syntax() : S_OK;
+    return depth >= kMaxBlockDepth ? lexer_.Syntax(ScriptFault::TooDeep) : S_OK;
 }
 
 }  // namespace tw

@@ -23,13 +23,13 @@ HRESULT ScriptLexer::Next() {
     const char* const base = script_.c_str();
     const char* p = base + pos_;
     if (*p == '\0') {
-        return Syntax();
+        return Syntax(ScriptFault::UnexpectedEnd);
     }
     if (*p == '\'') {
         ++p;
         for (;;) {
             if (*p == '\0') {
-                return Syntax();
+                return Syntax(ScriptFault::UnclosedQuote);
             }
             if (*p == '\'') {
                 if (p[1] != '\'') {
@@ -44,7 +44,7 @@ HRESULT ScriptLexer::Next() {
                 p = next;
             }
             if (token_.size() > kMaxTokenBytes) {
-                return Syntax();
+                return Syntax(ScriptFault::LongToken);
             }
         }
     } else {
@@ -53,7 +53,7 @@ HRESULT ScriptLexer::Next() {
             token_.append(p, next);
             p = next;
             if (token_.size() > kMaxTokenBytes) {
-                return Syntax();
+                return Syntax(ScriptFault::LongToken);
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 
+#include "script_fault.h"
 #include "text_services.h"
 
 namespace tw {
@@ -40,18 +41,21 @@ class ScriptLexer {
     // The text is empty (white space is not).
     bool IsEmpty() const { return script_.empty(); }
 
-    // Notes a failure of the walk over this text at `offset` (the first failure noted stays) and
-    // returns `result`; Fail(result) notes it at the current token.
-    HRESULT Fail(HRESULT result, size_t offset) {
+    // Notes a failure of the walk over this text at `offset`, and why (the first failure noted
+    // stays), and returns `result`; Fail(result, fault) notes it at the current token.
+    HRESULT Fail(HRESULT result, size_t offset, ScriptFault fault = ScriptFault::None) {
         if (stop_ == std::string::npos) {
             stop_ = offset;
+            fault_ = fault;
         }
         return result;
     }
-    HRESULT Fail(HRESULT result) { return Fail(result, tokenStart_); }
-    HRESULT Syntax() { return Fail(DISP_E_EXCEPTION); }
-    // Where the first failure was noted; std::string::npos while there was none.
+    HRESULT Fail(HRESULT result, ScriptFault fault) { return Fail(result, tokenStart_, fault); }
+    HRESULT Syntax(ScriptFault fault) { return Fail(DISP_E_EXCEPTION, fault); }
+    // Where the first failure was noted, and why; std::string::npos and ScriptFault::None while
+    // there was none.
     size_t StopOffset() const { return stop_; }
+    ScriptFault StopFault() const { return fault_; }
 
   private:
     const std::string& script_;
@@ -60,6 +64,7 @@ class ScriptLexer {
     std::string token_;
     size_t tokenStart_ = 0;
     size_t stop_ = std::string::npos;
+    ScriptFault fault_ = ScriptFault::None;
 };
 
 }  // namespace tw

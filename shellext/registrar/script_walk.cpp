@@ -47,6 +47,7 @@ class Walk {
 
     HRESULT Run(bool registering);
     size_t StopOffset() const { return lexer_.StopOffset(); }
+    ScriptFault StopFault() const { return lexer_.StopFault(); }
 
   private:
     HRESULT FailWin32(LONG error, size_t offset) {
@@ -95,7 +96,10 @@ HRESULT Walk::WriteValue(RegKey key, const char* name) {
     std::string data;
     DWORD size = 0;
     if (FAILED(hr = EncodeValue(assignment.type, assignment.value, text_, &data, &size))) {
-        return lexer_.Fail(hr, assignment.valueOffset);
+        const ScriptFault fault = hr == E_OUTOFMEMORY            ? ScriptFault::None
+                                  : assignment.type == REG_DWORD ? ScriptFault::BadNumber
+                                                                 : ScriptFault::OddBinary;
+        return lexer_.Fail(hr, assignment.valueOffset, fault);
     }
     const LONG error = registry_.SetValue(key, name, assignment.type,
                                           reinterpret_cast<const BYTE*>(data.data()), size);
@@ -310,13 +314,13 @@ HRESULT Walk::Run(bool registering) {
         }
         RegistryRoot root;
         if (!entries_.IsRootName(&root)) {
-            return lexer_.Syntax();
+            return lexer_.Syntax(ScriptFault::UnknownRoot);
         }
         if (FAILED(hr = lexer_.Next())) {
             return hr;
         }
         if (!lexer_.StartsWith('{')) {
-            return lexer_.Syntax();
+            return lexer_.Syntax(ScriptFault::NoRootBlock);
         }
         const RegKey rootKey = RootKey(root);
         const size_t blockStart = lexer_.Position();
@@ -324,7 +328,7 @@ HRESULT Walk::Run(bool registering) {
             try {
                 hr = RegisterBlock(rootKey, 1);
             } catch (const std::bad_alloc&) {
-                hr = lexer_.Fail(E_OUTOFMEMORY);
+                hr = lexer_.Fail(E_OUTOFMEMORY, ScriptFault::None);
             }
             if (FAILED(hr)) {
                 // Remove again what this root block registered; the outcome is not used.
@@ -357,6 +361,7 @@ WalkResult WalkScript(const std::string& script, bool registering, Registry& reg
     }
     if (FAILED(result.result)) {
         result.stopOffset = walk.StopOffset();
+        result.fault = walk.StopFault();
     }
     return result;
 }

@@ -8,6 +8,7 @@
 
 #include "registry.h"
 #include "script_entries.h"
+#include "script_fault.h"
 #include "text_services.h"
 
 namespace tw {
@@ -17,6 +18,8 @@ struct WalkResult {
     // On failure, the offset in the expanded text where the walk stopped (the start of the token
     // it was at); std::string::npos on success.
     size_t stopOffset = std::string::npos;
+    // On failure, why, where the walk knows (script_fault.h).
+    ScriptFault fault = ScriptFault::None;
 };
 
 // What a registering walk does with each entry it carries out, for tools that translate a script

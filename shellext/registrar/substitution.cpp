@@ -20,8 +20,8 @@ size_t ExpandedScript::OriginalOffset(size_t expandedOffset) const {
 }
 
 HRESULT ExpandSubstitutions(const char* input, const std::vector<Substitution>& substitutions,
-                            const TextServices& text, ExpandedScript* expanded,
-                            size_t* errorOffset) {
+                            const TextServices& text, ExpandedScript* expanded, size_t* errorOffset,
+                            ScriptFault* fault) {
     const size_t length = std::strlen(input);
     expanded->text.clear();
     expanded->replacements.clear();
@@ -52,10 +52,12 @@ HRESULT ExpandSubstitutions(const char* input, const std::vector<Substitution>& 
             }
             *errorOffset = start;
             if (*close == '\0') {
+                *fault = ScriptFault::UnclosedPercent;
                 return DISP_E_EXCEPTION;
             }
             const std::string wanted(name, close);
             if (wanted.size() > kMaxSubstitutionName) {
+                *fault = ScriptFault::LongSubstitutionName;
                 return E_FAIL;
             }
             size_t found = 0;
@@ -64,6 +66,7 @@ HRESULT ExpandSubstitutions(const char* input, const std::vector<Substitution>& 
                 ++found;
             }
             if (found == substitutions.size()) {
+                *fault = ScriptFault::UnknownSubstitution;
                 return DISP_E_EXCEPTION;
             }
             if (!converted[found]) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "script_fault.h"
 #include "text_services.h"
 
 namespace tw {
@@ -40,9 +41,10 @@ struct ExpandedScript {
 
 // Expands `input` (NUL-terminated). Failures: a "%" without a closing "%" or an unknown name,
 // DISP_E_EXCEPTION; a name of 32 bytes or more, E_FAIL; a value that cannot be converted,
-// E_OUTOFMEMORY. On failure `errorOffset` receives the offset of the reference's first "%".
+// E_OUTOFMEMORY. On failure `errorOffset` receives the offset of the reference's first "%", and
+// `fault` why.
 HRESULT ExpandSubstitutions(const char* input, const std::vector<Substitution>& substitutions,
-                            const TextServices& text, ExpandedScript* expanded,
-                            size_t* errorOffset);
+                            const TextServices& text, ExpandedScript* expanded, size_t* errorOffset,
+                            ScriptFault* fault);
 
 }  // namespace tw

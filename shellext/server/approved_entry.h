@@ -1,6 +1,6 @@
 // The server's entry in the Approved list of shell extensions, defined once: DllRegisterServer
-// writes it and DllUnregisterServer deletes it (registration.cpp), and the installer fragment of
-// the product (twshellext_wxs) declares it beside the entries of the registry script.
+// writes it and DllUnregisterServer deletes it (registration.cpp), and twrgs --approved declares it
+// in an installer fragment beside the entries of the registry script.
 #pragma once
 
 #include <string>

@@ -11,40 +11,65 @@
 namespace tw::pe {
 namespace {
 
-// Little-endian reads that fail instead of reading past the end.
+// What reading a file may cost (pe_image.h): its tables may point anywhere, many times over, so
+// every read, byte copied, section looked through and record made costs a unit of a budget that
+// grows with the file's size.
+// Little-endian reads that fail instead of reading past the end, or beyond the budget.
 class Reader {
   public:
-    explicit Reader(const std::string& bytes) : bytes_(bytes) {}
+    explicit Reader(const std::string& bytes)
+        : bytes_(bytes), unitsLeft_(kUnitsPerByte * bytes.size() + kFloorUnits) {}
     bool Has(uint64_t offset, uint64_t size) const {
         return offset <= bytes_.size() && size <= bytes_.size() - offset;
     }
-    bool U16(uint64_t offset, uint16_t& v) const {
-        if (!Has(offset, 2))
+    // Takes `units` from the budget; false (and so forever after) when it is spent.
+    bool Spend(uint64_t units) {
+        if (units > unitsLeft_) {
+            unitsLeft_ = 0;
+            exhausted_ = true;
+            return false;
+        }
+        unitsLeft_ -= units;
+        return true;
+    }
+    // Whether a read failed because the budget was spent.
+    bool Exhausted() const { return exhausted_; }
+    bool U16(uint64_t offset, uint16_t& v) {
+        if (!Has(offset, 2) || !Spend(1))
             return false;
         v = static_cast<uint16_t>(Byte(offset) | Byte(offset + 1) << 8);
         return true;
     }
-    bool U32(uint64_t offset, uint32_t& v) const {
+    bool U32(uint64_t offset, uint32_t& v) {
         uint16_t lo = 0, hi = 0;
         if (!U16(offset, lo) || !U16(offset + 2, hi))
             return false;
         v = lo | static_cast<uint32_t>(hi) << 16;
         return true;
     }
-    bool CString(uint64_t offset, std::string& s) const {
+    bool CString(uint64_t offset, std::string& s) {
         s.clear();
         for (uint64_t i = offset; i < bytes_.size(); ++i) {
+            if (!Spend(2))  // the byte read, and the byte kept
+                return false;
             if (bytes_[i] == '\0')
                 return true;
             s.push_back(bytes_[i]);
         }
         return false;
     }
-    std::string Slice(uint64_t offset, uint64_t size) const { return bytes_.substr(offset, size); }
+    bool Slice(uint64_t offset, uint64_t size, std::string& s) {
+        if (!Has(offset, size) || !Spend(size))
+            return false;
+        s = bytes_.substr(offset, size);
+        return true;
+    }
 
   private:
     uint32_t Byte(uint64_t offset) const { return static_cast<unsigned char>(bytes_[offset]); }
     const std::string& bytes_;
+    uint64_t unitsLeft_;
+    bool exhausted_ = false;
 };
 
 struct Section {
@@ -53,8 +78,11 @@ struct Section {
 
 struct Layout {
     std::vector<Section> sections;
-    bool ToOffset(uint32_t rva, uint64_t& offset) const {
+    // The file offset of an address; each section looked through costs a unit.
+    bool ToOffset(Reader& r, uint32_t rva, uint64_t& offset) const {
         for (const Section& s : sections) {
+            if (!r.Spend(1))
+                return false;
             const uint32_t span = std::max(s.virtualSize, s.rawSize);
             if (rva >= s.virtualAddress && rva - s.virtualAddress < span) {
                 if (rva - s.virtualAddress >= s.rawSize)
@@ -67,10 +95,9 @@ struct Layout {
     }
 };
 
-bool ParseImports(const Reader& r, const Layout& layout, uint32_t rva, Image& image,
-                  std::string& error) {
+bool ParseImports(Reader& r, const Layout& layout, uint32_t rva, Image& image, std::string& error) {
     uint64_t offset = 0;
-    if (!layout.ToOffset(rva, offset)) {
+    if (!layout.ToOffset(r, rva, offset)) {
         error = "import table outside the sections";
         return false;
     }
@@ -84,7 +111,8 @@ bool ParseImports(const Reader& r, const Layout& layout, uint32_t rva, Image& im
             return true;
         uint64_t nameOffset = 0;
         std::string name;
-        if (!layout.ToOffset(nameRva, nameOffset) || !r.CString(nameOffset, name)) {
+        if (!layout.ToOffset(r, nameRva, nameOffset) || !r.CString(nameOffset, name) ||
+            !r.Spend(sizeof name)) {
             error = "bad import name";
             return false;
         }
@@ -92,22 +120,26 @@ bool ParseImports(const Reader& r, const Layout& layout, uint32_t rva, Image& im
     }
 }
 
-bool ParseExports(const Reader& r, const Layout& layout, uint32_t rva, Image& image,
-                  std::string& error) {
+bool ParseExports(Reader& r, const Layout& layout, uint32_t rva, Image& image, std::string& error) {
     uint64_t dir = 0;
     uint32_t base = 0, functionCount = 0, nameCount = 0, functionsRva = 0, namesRva = 0,
              ordinalsRva = 0;
-    if (!layout.ToOffset(rva, dir) || !r.U32(dir + 16, base) || !r.U32(dir + 20, functionCount) ||
-        !r.U32(dir + 24, nameCount) || !r.U32(dir + 28, functionsRva) ||
-        !r.U32(dir + 32, namesRva) || !r.U32(dir + 36, ordinalsRva)) {
+    if (!layout.ToOffset(r, rva, dir) || !r.U32(dir + 16, base) ||
+        !r.U32(dir + 20, functionCount) || !r.U32(dir + 24, nameCount) ||
+        !r.U32(dir + 28, functionsRva) || !r.U32(dir + 32, namesRva) ||
+        !r.U32(dir + 36, ordinalsRva)) {
         error = "bad export directory";
         return false;
     }
     uint64_t functions = 0, names = 0, ordinals = 0;
     if (functionCount > 0x10000 || nameCount > functionCount ||
-        !layout.ToOffset(functionsRva, functions) ||
+        !layout.ToOffset(r, functionsRva, functions) ||
         (nameCount > 0 &&
-         (!layout.ToOffset(namesRva, names) || !layout.ToOffset(ordinalsRva, ordinals)))) {
+         (!layout.ToOffset(r, namesRva, names) || !layout.ToOffset(r, ordinalsRva, ordinals)))) {
+        error = "bad export tables";
+        return false;
+    }
+    if (!r.Spend(uint64_t{functionCount} * (sizeof(std::string) + sizeof(Export)))) {
         error = "bad export tables";
         return false;
     }
@@ -118,8 +150,8 @@ bool ParseExports(const Reader& r, const Layout& layout, uint32_t rva, Image& im
         uint64_t nameOffset = 0;
         std::string name;
         if (!r.U32(names + 4ull * j, nameRva) || !r.U16(ordinals + 2ull * j, index) ||
-            index >= functionCount || !layout.ToOffset(nameRva, nameOffset) ||
-            !r.CString(nameOffset, name)) {
+            index >= functionCount || !layout.ToOffset(r, nameRva, nameOffset) ||
+            !r.CString(nameOffset, name) || !r.Spend(name.size())) {
             error = "bad export name";
             return false;
         }
@@ -138,21 +170,20 @@ bool ParseExports(const Reader& r, const Layout& layout, uint32_t rva, Image& im
 }
 
 // The resource tree's three levels (type, name, language) may point anywhere in the file, so a
-// damaged or hostile file could have its entries share subdirectories and data many times over.
-// The walk refuses a tree with more entries than kMaxResourceEntries, or whose data adds up to more
-// bytes than the file holds, which a tree that stores each resource once never does.
-constexpr uint32_t kMaxResourceEntries = 65536;
+// damaged or hostile file could have its entries share subdirectories, names and data many times
+// over. Besides the budget of the reader, which every entry and every copy of a name draws on, the
+// walk refuses a tree whose data adds up to more bytes than the file holds, which a tree that
+// stores each resource once never does.
 
 class ResourceWalker {
   public:
-    ResourceWalker(const Reader& r, const Layout& layout, uint64_t root, uint64_t fileSize,
-                   Image& image)
+    ResourceWalker(Reader& r, const Layout& layout, uint64_t root, uint64_t fileSize, Image& image)
         : r_(r), layout_(layout), root_(root), bytesLeft_(fileSize), image_(image) {}
 
     bool Walk(std::string& error) { return Directory(root_, 0, Resource{}, error); }
 
   private:
-    bool Id(uint32_t raw, ResourceId& id) const {
+    bool Id(uint32_t raw, ResourceId& id) {
         if ((raw & 0x80000000u) == 0) {
             id.id = raw;
             return true;
@@ -167,10 +198,10 @@ class ResourceWalker {
                 return false;
             AppendUtf8(c, &id.name);
         }
-        return true;
+        return r_.Spend(id.name.size());
     }
 
-    bool Directory(uint64_t at, int level, Resource partial, std::string& error) {
+    bool Directory(uint64_t at, int level, const Resource& partial, std::string& error) {
         uint16_t named = 0, numbered = 0;
         if (level > 2 || !r_.U16(at + 12, named) || !r_.U16(at + 14, numbered)) {
             error = "bad resource directory";
@@ -182,8 +213,9 @@ class ResourceWalker {
                 error = "resource entries cut short";
                 return false;
             }
-            if (++entries_ > kMaxResourceEntries) {
-                error = "too many resource entries";
+            // Each entry is a copy of its parent's, with the names it holds.
+            if (!r_.Spend(sizeof(Resource) + partial.type.name.size() + partial.name.name.size())) {
+                error = "resource entries cut short";
                 return false;
             }
             Resource entry = partial;
@@ -207,7 +239,7 @@ class ResourceWalker {
             uint32_t dataRva = 0, size = 0;
             uint64_t dataOffset = 0;
             if (level != 2 || !r_.U32(next, dataRva) || !r_.U32(next + 4, size) ||
-                !layout_.ToOffset(dataRva, dataOffset) || !r_.Has(dataOffset, size)) {
+                !layout_.ToOffset(r_, dataRva, dataOffset) || !r_.Has(dataOffset, size)) {
                 error = "bad resource data entry";
                 return false;
             }
@@ -216,17 +248,19 @@ class ResourceWalker {
                 return false;
             }
             bytesLeft_ -= size;
-            entry.bytes = r_.Slice(dataOffset, size);
-            image_.resources.push_back(entry);
+            if (!r_.Slice(dataOffset, size, entry.bytes)) {
+                error = "bad resource data entry";
+                return false;
+            }
+            image_.resources.push_back(std::move(entry));
         }
         return true;
     }
 
-    const Reader& r_;
+    Reader& r_;
     const Layout& layout_;
     uint64_t root_;
     uint64_t bytesLeft_;
-    uint32_t entries_ = 0;
     Image& image_;
 };
 
@@ -254,9 +288,10 @@ std::vector<const Resource*> Image::ResourcesOfType(const std::string& typeName)
     return found;
 }
 
-bool Parse(const std::string& bytes, Image& image, std::string& error) {
-    image = Image{};
-    const Reader r(bytes);
+namespace {
+
+// The headers, the section table and the tables of the file (Parse).
+bool ParseHeaders(Reader& r, const std::string& bytes, Image& image, std::string& error) {
     uint32_t peOffset = 0, signature = 0;
     if (bytes.compare(0, 2, "MZ") != 0 || !r.U32(0x3C, peOffset) || !r.U32(peOffset, signature) ||
         signature != 0x4550) {
@@ -288,7 +323,7 @@ bool Parse(const std::string& bytes, Image& image, std::string& error) {
         Section s{};
         const uint64_t at = sectionTable + 40ull * i;
         if (!r.U32(at + 8, s.virtualSize) || !r.U32(at + 12, s.virtualAddress) ||
-            !r.U32(at + 16, s.rawSize) || !r.U32(at + 20, s.rawOffset)) {
+            !r.U32(at + 16, s.rawSize) || !r.U32(at + 20, s.rawOffset) || !r.Spend(sizeof s)) {
             error = "section table cut short";
             return false;
         }
@@ -307,12 +342,28 @@ bool Parse(const std::string& bytes, Image& image, std::string& error) {
         return false;
     if (directory(2, rva)) {
         uint64_t root = 0;
-        if (!layout.ToOffset(rva, root)) {
+        if (!layout.ToOffset(r, rva, root)) {
             error = "resource directory outside the sections";
             return false;
         }
         if (!ResourceWalker(r, layout, root, bytes.size(), image).Walk(error))
             return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Parse(const std::string& bytes, Image& image, std::string& error) {
+    image = Image{};
+    Reader r(bytes);
+    if (!ParseHeaders(r, bytes, image, error)) {
+        // Whatever a table said, the budget ran out first: say so.
+        if (r.Exhausted()) {
+            error = "the file's tables ask for more than its size allows (" + error + ")";
+        }
+        image = Image{};
+        return false;
     }
     return true;
 }
@@ -358,7 +409,7 @@ uint64_t Align4(uint64_t v) {
     return (v + 3) & ~uint64_t{3};
 }
 
-bool ReadNode(const Reader& r, uint64_t at, uint64_t limit, VersionNode& node) {
+bool ReadNode(Reader& r, uint64_t at, uint64_t limit, VersionNode& node) {
     if (!r.U16(at, node.length) || !r.U16(at + 2, node.valueLength) || !r.U16(at + 4, node.type) ||
         node.length < 6 || at + node.length > limit) {
         return false;
@@ -381,7 +432,7 @@ bool ReadNode(const Reader& r, uint64_t at, uint64_t limit, VersionNode& node) {
     return node.value + valueBytes <= node.end;
 }
 
-std::string Utf16Text(const Reader& r, uint64_t at, uint64_t units) {
+std::string Utf16Text(Reader& r, uint64_t at, uint64_t units) {
     std::string text;
     for (uint64_t i = 0; i < units; ++i) {
         uint16_t c = 0;
@@ -396,7 +447,7 @@ std::string Utf16Text(const Reader& r, uint64_t at, uint64_t units) {
 
 bool ParseVersion(const std::string& bytes, VersionInfo& info, std::string& error) {
     info = VersionInfo{};
-    const Reader r(bytes);
+    Reader r(bytes);
     VersionNode root;
     uint32_t signature = 0, fileMs = 0, fileLs = 0, productMs = 0, productLs = 0;
     if (!ReadNode(r, 0, bytes.size(), root) || root.key != "VS_VERSION_INFO" ||

@@ -2,5 +2,5 @@
 #include "twrgs.h"
 
 int main(int argc, char** argv) {
-    return tw::TwrgsMain(argc, argv, {}, {});
+    return tw::TwrgsMain(argc, argv);
 }

@@ -1,5 +1,6 @@
 #include "twrgs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,10 +9,12 @@
 #include <sstream>
 #include <utility>
 
+#include "approved_entry.h"
 #include "memory_registry.h"
 #include "pe_image.h"
 #include "reg_file.h"
 #include "reg_object.h"
+#include "script_lexer.h"
 #include "wix_fragment.h"
 
 namespace tw {
@@ -22,9 +25,29 @@ constexpr int kScriptFailed = 1;
 constexpr int kBadUsage = 2;
 
 const char* const kUsage =
-    "usage: twrgs [--unregister] [--from FILE] [--format reg|wix] [--wix-id ID] [-s "
-    "NAME=VALUE]...\n"
-    "             (SCRIPT | --dll FILE)\n";
+    "usage: twrgs [OPTION]... SCRIPT\n"
+    "       twrgs [OPTION]... --dll FILE\n";
+
+const char* const kHelp =
+    "Runs a registry script through the registrar against a registry in memory and\n"
+    "prints what it writes: a .reg file (UTF-8), or a WiX v3 fragment for an installer.\n"
+    "The script is 8-bit text in code page 1252, as registration reads it.\n"
+    "\n"
+    "  --dll FILE        the script of a Windows binary: its resource REGISTRY 101\n"
+    "  -s NAME=VALUE     %NAME% becomes VALUE (UTF-8); double a ' inside quotes\n"
+    "  --approved        add the Approved value twShellExt_64.dll writes itself\n"
+    "  --unregister      unregister instead of register\n"
+    "  --from FILE       start from the .reg file FILE's registry, not an empty one\n"
+    "  --format reg|wix  print a .reg file (the default) or a WiX fragment\n"
+    "  --wix-id ID       the fragment's component (group) Id; default Registration\n"
+    "  -h, --help        print this help\n"
+    "\n"
+    "Exit status: 0 with the output on standard output; 1 when the script fails, or\n"
+    "when the fragment cannot declare what it writes, with the reasons on standard\n"
+    "error; 2 for bad usage, a file that cannot be read, or a substitution that code\n"
+    "page 1252 cannot carry exactly (a .reg file shows what registration writes in\n"
+    "that code page; a WiX fragment carries any character). On failure nothing goes\n"
+    "to standard output.\n";
 
 // The resource a DLL carries its registration script in.
 const char* const kScriptResourceType = "REGISTRY";
@@ -130,13 +153,145 @@ std::string Position(const std::string& script, size_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart + 1);
 }
 
+struct Substitution8 {
+    std::string argument;  // NAME=VALUE as given, for messages
+    std::u16string name;
+    std::u16string value;
+};
+
+// Text of the script in UTF-8 for a message, cut after 40 characters.
+std::string Utf8(const std::string& narrow, const CodePageText& text) {
+    std::u16string wide;
+    text.ToUtf16(narrow, &wide);
+    return Utf16ToUtf8(wide.substr(0, 40)) + (wide.size() > 40 ? "..." : "");
+}
+// The same in double quotes (a script's tokens often hold single ones).
+std::string Quoted(const std::string& narrow, const CodePageText& text) {
+    return "\"" + Utf8(narrow, text) + "\"";
+}
+
+// Whether `value` holds a single quote that is not doubled, which ends a quoted token.
+bool HasLoneQuote(const std::u16string& value) {
+    for (size_t i = 0; i < value.size();) {
+        const size_t run = value.find_first_not_of(u'\'', i) - i;
+        if (value[i] == u'\'' && run % 2 == 1) {
+            return true;
+        }
+        i += std::max<size_t>(run, 1);
+    }
+    return false;
+}
+
+// Why a run failed, in the script author's words, where the interpreter knows it: the fault, and
+// the place it stopped at (the start of a token, or the "%" of a reference when the token came
+// from a substitution). Empty when the HRESULT says it all.
+std::string Cause(ScriptFault fault, const std::string& script, size_t offset,
+                  const std::vector<Substitution8>& substitutions, const CodePageText& text) {
+    if (fault == ScriptFault::None || offset > script.size()) {
+        return std::string();
+    }
+    // The reference at `offset`: its name, between its "%" and the next.
+    const size_t close = script[offset] == '%' ? script.find('%', offset + 1) : std::string::npos;
+    const std::string name =
+        close == std::string::npos ? "" : script.substr(offset + 1, close - offset - 1);
+    const bool substitutionFault = fault == ScriptFault::UnclosedPercent ||
+                                   fault == ScriptFault::UnknownSubstitution ||
+                                   fault == ScriptFault::LongSubstitutionName;
+    // The token it stopped at, or for a token that a substitution made, where it came from.
+    std::string token;
+    std::string hint;
+    if (!name.empty() && !substitutionFault) {
+        token = "the text of %" + Utf8(name, text) + "%";
+        for (const Substitution8& substitution : substitutions) {
+            std::string narrow;
+            text.FromUtf16(substitution.name, &narrow);
+            if (text.EqualNoCase(narrow.c_str(), name.c_str())) {
+                if (HasLoneQuote(substitution.value)) {
+                    hint = "; the value of -s " + Utf16ToUtf8(substitution.name) +
+                           " holds a single quote that is not doubled, which ends a quoted token";
+                }
+                break;
+            }
+        }
+    } else {
+        ScriptLexer lexer(script, text);
+        lexer.Rewind(offset);
+        lexer.Next();  // as far as it reads
+        token = Quoted(lexer.Token(), text);
+        if (fault != ScriptFault::UnclosedQuote && lexer.Token().find('\'') != std::string::npos) {
+            hint = "; a quote inside quotes is written twice (''), or it ends the token";
+        }
+    }
+    const std::string codePage = "code page " + std::to_string(text.CodePage());
+    switch (fault) {
+        case ScriptFault::None:
+            break;
+        case ScriptFault::UnexpectedEnd:
+            return "the script ends where more is needed: an entry or a block is not complete" +
+                   hint;
+        case ScriptFault::UnclosedQuote:
+            return "the quote that opens here is not closed (inside quotes, a quote is written "
+                   "twice: '')" +
+                   hint;
+        case ScriptFault::LongToken:
+            return "a token longer than " + std::to_string(kMaxTokenBytes) + " bytes" + hint;
+        case ScriptFault::UnknownRoot:
+            if (offset == 0 && script.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+                return "the script starts with a UTF-8 byte-order mark; save it as 8-bit text in " +
+                       codePage + ", without one";
+            }
+            if (offset == 0 &&
+                (script.compare(0, 2, "\xFF\xFE") == 0 || script.compare(0, 2, "\xFE\xFF") == 0)) {
+                return "the script starts with a UTF-16 byte-order mark; save it as 8-bit text "
+                       "in " +
+                       codePage + ", without one";
+            }
+            return token +
+                   " is no root key: a root block starts with HKCR, HKCU, HKLM, HKU, HKPD, HKDD, "
+                   "HKCC or one of their HKEY_ names" +
+                   hint;
+        case ScriptFault::NoRootBlock:
+            return "a root key is followed by {, not by " + token + hint;
+        case ScriptFault::EmptyKeyName:
+            return "an empty key name" + hint;
+        case ScriptFault::BraceKeyName:
+            return "a { where a key name is needed (a block opens after a key's name)" + hint;
+        case ScriptFault::BackslashInKeyName:
+            return "a key name with a backslash, " + token +
+                   ": an entry names one key, and a nested block the next" + hint;
+        case ScriptFault::NoEquals:
+            return token + " where the = after the value's name is needed" + hint;
+        case ScriptFault::UnknownType:
+            return token + " is no value type (s, m, d or b)" + hint;
+        case ScriptFault::TooDeep:
+            return "blocks nest deeper than " + std::to_string(kMaxBlockDepth) + " levels";
+        case ScriptFault::OddBinary:
+            return "a b value of an odd number of characters, " + token +
+                   ": two hexadecimal digits make a byte" + hint;
+        case ScriptFault::BadNumber:
+            return token + " is no number for a d value" + hint;
+        case ScriptFault::UnclosedPercent:
+            return "a % without its closing % (a percent sign is written %%)";
+        case ScriptFault::UnknownSubstitution:
+            return Utf8(name, text) + " is not defined; give it with -s " + Utf8(name, text) +
+                   "=...";
+        case ScriptFault::LongSubstitutionName:
+            return "the substitution name " + Quoted(name, text) + " has " +
+                   std::to_string(name.size()) + " bytes; at most " +
+                   std::to_string(kMaxSubstitutionName);
+    }
+    return std::string();
+}
+
 struct Options {
+    bool help = false;
     bool registering = true;
     std::string from;
     bool hasFrom = false;
     bool wix = false;
+    bool approved = false;
     std::string wixId = "Registration";
-    std::vector<std::pair<std::u16string, std::u16string>> substitutions;
+    std::vector<Substitution8> substitutions;
     std::string script;
     bool fromDll = false;
 };
@@ -147,8 +302,16 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     bool haveWixId = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            options->help = true;
+            return true;
+        }
         if (argument == "--unregister") {
             options->registering = false;
+            continue;
+        }
+        if (argument == "--approved") {
+            options->approved = true;
             continue;
         }
         if (argument != "--from" && argument != "-s" && argument != "--format" &&
@@ -158,7 +321,8 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
                 return false;
             }
             if (haveScript) {
-                *why = "only one SCRIPT may be given";
+                *why = options->fromDll ? "a SCRIPT or --dll FILE, not both"
+                                        : "only one SCRIPT may be given";
                 return false;
             }
             options->script = argument;
@@ -197,7 +361,8 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             haveWixId = true;
         } else if (argument == "--dll") {
             if (haveScript) {
-                *why = "only one SCRIPT may be given";
+                *why = options->fromDll ? "--dll may be given once"
+                                        : "a SCRIPT or --dll FILE, not both";
                 return false;
             }
             options->script = value;
@@ -205,17 +370,18 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
             haveScript = true;
         } else {
             const size_t equals = value.find('=');
-            std::u16string name, text;
+            Substitution8 substitution;
+            substitution.argument = value;
             if (equals == std::string::npos) {
                 *why = "-s takes NAME=VALUE, not '" + value + "'";
                 return false;
             }
-            if (!Utf8ToUtf16(value.substr(0, equals), &name) ||
-                !Utf8ToUtf16(value.substr(equals + 1), &text)) {
+            if (!Utf8ToUtf16(value.substr(0, equals), &substitution.name) ||
+                !Utf8ToUtf16(value.substr(equals + 1), &substitution.value)) {
                 *why = "-s " + value + " is not UTF-8 text";
                 return false;
             }
-            options->substitutions.emplace_back(std::move(name), std::move(text));
+            options->substitutions.push_back(std::move(substitution));
         }
     }
     if (!haveScript) {
@@ -235,34 +401,74 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     return true;
 }
 
-// Creates the keys of the values that registration writes besides its script, and with `set`
-// sets the values in them.
-HRESULT WriteAlsoWritten(const std::vector<RegistrationValue>& values, bool set,
-                         Registry& registry) {
-    for (const RegistrationValue& value : values) {
-        RegKey key = RootKey(value.root);
-        for (size_t start = 0; start != std::string::npos;) {
-            const size_t end = value.key.find('\\', start);
-            const RegKey parent = key;
-            const LONG error = registry.Create(parent, value.key.substr(start, end - start).c_str(),
-                                               KEY_READ | KEY_WRITE, &key);
-            registry.Close(parent);
-            if (error != ERROR_SUCCESS) {
-                return HRESULT_FROM_WIN32(static_cast<DWORD>(error));
-            }
-            start = end == std::string::npos ? end : end + 1;
+// A substitution reaches the output exactly or not at all. Its name is always compared in the
+// code page (a look-alike could match another reference); its value passes through the code page
+// when the output is what registration writes, but not into a WiX fragment, which carries UTF-16.
+bool CheckSubstitutions(const Options& options, const CodePageText& text, std::string* why) {
+    const std::string codePage = "code page " + std::to_string(text.CodePage());
+    for (const Substitution8& substitution : options.substitutions) {
+        const std::string name = substitution.argument.substr(0, substitution.argument.find('='));
+        std::string lacking;
+        if (!text.CarriesExactly(substitution.name, &lacking)) {
+            *why = "-s " + name + ": " + codePage +
+                   ", in which the script names its substitutions, has no " + lacking;
+            return false;
         }
-        const std::string data = value.text + '\0';
-        const LONG error = set ? registry.SetValue(key, value.name.c_str(), REG_SZ,
-                                                   reinterpret_cast<const BYTE*>(data.data()),
-                                                   static_cast<DWORD>(data.size()))
-                               : ERROR_SUCCESS;
-        registry.Close(key);
+        if (!options.wix && !text.CarriesExactly(substitution.value, &lacking)) {
+            *why = "-s " + name + ": " + codePage +
+                   ", in which registration writes the script's values, has no " + lacking +
+                   " (a WiX fragment, --format wix, carries any character)";
+            return false;
+        }
+    }
+    return true;
+}
+
+// With --approved: what DllRegisterServer writes besides the script, the value of the Approved
+// list, into a key that every Windows has (created here before the registry is taken as the
+// state before registration); what DllUnregisterServer deletes, whatever it finds.
+HRESULT CreateApprovedKey(Registry& registry) {
+    RegKey key = RootKey(RegistryRoot::LocalMachine);
+    const std::string path = kApprovedKey;
+    for (size_t start = 0; start != std::string::npos;) {
+        const size_t end = path.find('\\', start);
+        const RegKey parent = key;
+        const LONG error = registry.Create(parent, path.substr(start, end - start).c_str(),
+                                           KEY_READ | KEY_WRITE, &key);
+        registry.Close(parent);
         if (error != ERROR_SUCCESS) {
             return HRESULT_FROM_WIN32(static_cast<DWORD>(error));
         }
+        start = end == std::string::npos ? end : end + 1;
     }
+    registry.Close(key);
     return S_OK;
+}
+
+HRESULT UpdateApprovedValue(bool registering, Registry& registry) {
+    RegKey key = 0;
+    LONG error =
+        registry.Open(RootKey(RegistryRoot::LocalMachine), kApprovedKey, KEY_SET_VALUE, &key);
+    if (error != ERROR_SUCCESS) {
+        return registering ? HRESULT_FROM_WIN32(static_cast<DWORD>(error)) : S_OK;
+    }
+    const std::string name = ApprovedValueName();
+    if (registering) {
+        error = registry.SetValue(key, name.c_str(), REG_SZ,
+                                  reinterpret_cast<const BYTE*>(kApprovedDescription),
+                                  static_cast<DWORD>(std::strlen(kApprovedDescription) + 1));
+    } else {
+        registry.DeleteValue(key, name.c_str());
+    }
+    registry.Close(key);
+    return HRESULT_FROM_WIN32(static_cast<DWORD>(error));
+}
+
+// Whether the script names the class whose Approved value --approved adds.
+bool NamesTheApprovedClass(const std::string& script, const CodePageText& text) {
+    const std::string name = ApprovedValueName();
+    return text.FoldCase(script.data(), script.size())
+               .find(text.FoldCase(name.data(), name.size())) != std::string::npos;
 }
 
 std::string HresultText(HRESULT hr) {
@@ -271,19 +477,22 @@ std::string HresultText(HRESULT hr) {
     return code + (" " + HresultName(hr));
 }
 
-int Run(const std::vector<std::string>& arguments,
-        const std::vector<RegistrationValue>& alsoWritten, std::string* out, std::string* err) {
-    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-        *out = kUsage;
-        return kSucceeded;
-    }
+int Run(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
     Options options;
     std::string why;
     if (!ParseArguments(arguments, &options, &why)) {
         *err = "twrgs: " + why + "\n" + kUsage;
         return kBadUsage;
     }
+    if (options.help) {
+        *out = std::string(kUsage) + kHelp;
+        return kSucceeded;
+    }
     const CodePageText& text = CodePageText::Western();
+    if (!CheckSubstitutions(options, text, &why)) {
+        *err = "twrgs: " + why + "\n";
+        return kBadUsage;
+    }
     InMemoryRegistry registry(text);
     if (options.hasFrom) {
         std::string content;
@@ -305,16 +514,20 @@ int Run(const std::vector<std::string>& arguments,
     }
     // As with a script resource, an embedded NUL ends the script.
     script.resize(std::strlen(script.c_str()));
+    if (options.approved && !NamesTheApprovedClass(script, text)) {
+        *err = "twrgs: --approved adds the Approved value of the class " + ApprovedValueName() +
+               ", which " + options.script + " does not register\n";
+        return kBadUsage;
+    }
 
-    // What registration writes besides the script comes first, into keys that exist before.
-    HRESULT hr = WriteAlsoWritten(alsoWritten, false, registry);
+    // The Approved value comes first, as DllRegisterServer writes it, into a key there before.
+    HRESULT hr = options.approved && options.registering ? CreateApprovedKey(registry) : S_OK;
     const RegistrySnapshot before = registry.Snapshot();
-    if (SUCCEEDED(hr)) {
-        hr = WriteAlsoWritten(alsoWritten, true, registry);
+    if (SUCCEEDED(hr) && options.approved) {
+        hr = UpdateApprovedValue(options.registering, registry);
     }
     if (FAILED(hr)) {
-        *err =
-            "twrgs: cannot write the values registration writes itself: " + HresultText(hr) + "\n";
+        *err = "twrgs: cannot write the Approved value: " + HresultText(hr) + "\n";
         return kScriptFailed;
     }
 
@@ -330,10 +543,10 @@ int Run(const std::vector<std::string>& arguments,
         }
         registrar.SetListener(&facts);
     }
-    for (const auto& substitution : options.substitutions) {
+    for (const Substitution8& substitution : options.substitutions) {
         const std::u16string value =
-            options.wix ? MarkFormattedText(substitution.second) : substitution.second;
-        hr = registrar.AddSubstitution(substitution.first.c_str(), value.c_str());
+            options.wix ? MarkFormattedText(substitution.value, text) : substitution.value;
+        hr = registrar.AddSubstitution(substitution.name.c_str(), value.c_str());
         if (FAILED(hr)) {
             *err = "twrgs: cannot add a substitution: " + HresultName(hr) + "\n";
             return kScriptFailed;
@@ -341,8 +554,12 @@ int Run(const std::vector<std::string>& arguments,
     }
     hr = registrar.RunScriptText(script.c_str(), options.registering);
     if (FAILED(hr)) {
-        const std::string where = Position(script, registrar.StopOffset());
-        *err = "twrgs: " + HresultText(hr) + (where.empty() ? "" : " at " + where) + "\n";
+        const size_t offset = registrar.StopOffset();
+        const std::string where = Position(script, offset);
+        const std::string cause =
+            Cause(registrar.StopFault(), script, offset, options.substitutions, text);
+        *err = "twrgs: " + HresultText(hr) + (where.empty() ? "" : " at " + where) +
+               (cause.empty() ? "" : ": " + cause) + "\n";
         return kScriptFailed;
     }
     if (options.wix) {
@@ -369,24 +586,16 @@ int Run(const std::vector<std::string>& arguments,
 }  // namespace
 
 int RunTwrgs(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
-    return RunTwrgs(arguments, {}, out, err);
-}
-
-int RunTwrgs(const std::vector<std::string>& arguments,
-             const std::vector<RegistrationValue>& alsoWritten, std::string* out,
-             std::string* err) {
     out->clear();
     err->clear();
-    return Run(arguments, alsoWritten, out, err);
+    return Run(arguments, out, err);
 }
 
-int TwrgsMain(int argc, char** argv, const std::vector<std::string>& leading,
-              const std::vector<RegistrationValue>& alsoWritten) noexcept {
+int TwrgsMain(int argc, char** argv) noexcept {
     try {
-        std::vector<std::string> arguments = leading;
-        arguments.insert(arguments.end(), argv + 1, argv + argc);
+        const std::vector<std::string> arguments(argv + 1, argv + argc);
         std::string out, err;
-        const int status = RunTwrgs(arguments, alsoWritten, &out, &err);
+        const int status = RunTwrgs(arguments, &out, &err);
         std::fwrite(out.data(), 1, out.size(), stdout);
         std::fwrite(err.data(), 1, err.size(), stderr);
         if (std::fflush(stdout) != 0) {

@@ -68,12 +68,45 @@ size_t PlainGroupEnd(const std::u16string& text, size_t open) {
                                                                           : std::string::npos;
 }
 
+// The value of a hexadecimal digit, or -1.
+int HexValue(char16_t c) {
+    return c >= u'0' && c <= u'9'   ? c - u'0'
+           : c >= u'A' && c <= u'F' ? c - u'A' + 10
+           : c >= u'a' && c <= u'f' ? c - u'a' + 10
+                                    : -1;
+}
+
+// Registry text (8-bit, in the code page) in UTF-16, with the units that MarkFormattedText wrote
+// as a mark and four hexadecimal digits turned back into themselves.
+bool ToUnmarkedUtf16(const std::string& registryText, const CodePageText& text,
+                     std::u16string* wide) {
+    std::u16string marked;
+    if (!text.ToUtf16(registryText, &marked)) {
+        return false;
+    }
+    wide->clear();
+    for (size_t i = 0; i < marked.size(); ++i) {
+        int unit = marked[i] == kFormattedMarks[4] && i + 4 < marked.size() ? 0 : -1;
+        for (size_t digit = 1; digit <= 4 && unit >= 0; ++digit) {
+            const int value = HexValue(marked[i + digit]);
+            unit = value < 0 ? -1 : unit << 4 | value;
+        }
+        if (unit >= 0) {
+            wide->push_back(static_cast<char16_t>(unit));
+            i += 4;
+        } else {
+            wide->push_back(marked[i]);
+        }
+    }
+    return true;
+}
+
 // Registry text (8-bit, in the code page) as the value of an attribute of the fragment, in UTF-8.
 class AttributeText {
   public:
     AttributeText(const std::string& registryText, const CodePageText& text) {
         std::u16string wide;
-        if (!text.ToUtf16(registryText, &wide)) {
+        if (!ToUnmarkedUtf16(registryText, text, &wide)) {
             why_ = "cannot be converted from code page " + std::to_string(text.CodePage());
             return;
         }
@@ -122,9 +155,18 @@ class AttributeText {
     size_t characters_ = 0;
 };
 
+// Registry text in UTF-8 for a message, with a substitution's marks turned back.
 std::string Utf8(const std::string& registryText, const CodePageText& text) {
     std::u16string wide;
-    return text.ToUtf16(registryText, &wide) ? Utf16ToUtf8(wide) : registryText;
+    if (!ToUnmarkedUtf16(registryText, text, &wide)) {
+        return registryText;
+    }
+    for (char16_t& c : wide) {
+        for (size_t i = 0; i < 4; ++i) {
+            c = c == static_cast<char16_t>(kFormattedMarks[i]) ? u"[]{}"[i] : c;
+        }
+    }
+    return Utf16ToUtf8(wide);
 }
 
 const char* WixRoot(const std::string& rootPath) {
@@ -255,12 +297,21 @@ bool IsWixIdentifier(const std::string& id) {
                        [&](char c) { return letter(c) || (c >= '0' && c <= '9') || c == '.'; });
 }
 
-std::u16string MarkFormattedText(const std::u16string& value) {
+std::u16string MarkFormattedText(const std::u16string& value, const CodePageText& text) {
     static const char16_t kMarked[] = u"[]{}";
-    std::u16string marked = value;
-    for (char16_t& c : marked) {
-        for (size_t i = 0; i < 4; ++i) {
-            c = c == kMarked[i] ? static_cast<char16_t>(kFormattedMarks[i]) : c;
+    std::u16string marked;
+    for (const char16_t c : value) {
+        const char16_t* const syntax = std::char_traits<char16_t>::find(kMarked, 4, c);
+        std::string lacking;
+        if (syntax != nullptr) {
+            marked += static_cast<char16_t>(kFormattedMarks[syntax - kMarked]);
+        } else if (!text.CarriesExactly(std::u16string(1, c), &lacking)) {
+            char digits[8];
+            std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(c));
+            marked += static_cast<char16_t>(kFormattedMarks[4]);
+            marked.append(digits, digits + 4);
+        } else {
+            marked += c;
         }
     }
     return marked;

@@ -16,7 +16,7 @@
 // braces, "[\{]" and "[\}]", except around a plain group such as a class identifier's "{...}",
 // which the installer leaves alone (braces around a property, an empty pair and nested pairs it
 // does not); the values of substitutions pass through as given ("[#file]" names the installed
-// path of a file).
+// path of a file), any character included.
 //
 // What an installer cannot do the way registration does is reported, not changed: a REG_BINARY
 // value; a value that unregistering keeps (a NoRemove key's default value, or a "NoRemove val" in
@@ -98,11 +98,13 @@ bool WriteWixFragment(const RegistrySnapshot& before, const RegistrySnapshot& af
 // 72 characters.
 bool IsWixIdentifier(const std::string& id);
 
-// Substitution values are the installer's formatted text and pass through unescaped. Before a
-// value is handed to the registrar, its "[", "]", "{" and "}" are replaced by these four control
-// characters, in that order, which the fragment turns back; a script that holds them already
-// cannot be declared.
-constexpr char kFormattedMarks[] = "\x01\x02\x03\x04";
-std::u16string MarkFormattedText(const std::u16string& value);
+// Substitution values are the installer's formatted text and pass through exactly, unescaped,
+// though the script runs in an 8-bit code page. Before a value is handed to the registrar, its
+// "[", "]", "{" and "}" are replaced by the first four of these control characters, in that
+// order, and each UTF-16 unit that the code page cannot carry exactly by the fifth followed by the
+// unit in four hexadecimal digits; the fragment turns both back. A script that holds any of them
+// already cannot be declared.
+constexpr char kFormattedMarks[] = "\x01\x02\x03\x04\x05";
+std::u16string MarkFormattedText(const std::u16string& value, const CodePageText& text);
 
 }  // namespace tw

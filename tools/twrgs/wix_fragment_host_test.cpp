@@ -48,10 +48,9 @@ std::vector<std::string> Rows(const std::string& fragment) {
 
 class WixFragment : public ScratchFolder {
   protected:
-    int Wix(std::vector<std::string> arguments,
-            const std::vector<RegistrationValue>& alsoWritten = {}) {
+    int Wix(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--format", "wix"});
-        return RunTwrgs(arguments, alsoWritten, &out, &err);
+        return RunTwrgs(arguments, &out, &err);
     }
     // Builds an x64 installer from `fragments` and the product part below with wixl; returns what
     // wixl wrote (nothing when it built without a warning), or a failure note.
@@ -111,20 +110,54 @@ TEST_F(WixFragment, DeclaresTheProductScriptAndBuildsWithWixl) {
               0)
         << err;
     EXPECT_EQ(out, fromFile);
+    // The fragment make dist ships is the one the shipped tool makes from the shipped DLL, the
+    // Approved value included, as docs/installer.md tells an installer author to make it.
+    ASSERT_EQ(Wix({"--approved", "--wix-id", "TwShellExtRegistration", "-s", "APPID=", "-s",
+                   kProductModule, "-s", "Module_Raw=[#twShellExt_64.dll]", "--dll",
+                   TW_DIST_DIR "/twShellExt_64.dll"}),
+              0)
+        << err;
+    EXPECT_EQ(out, Read(TW_DIST_DIR "/twShellExt_64.wxs"));
+    EXPECT_NE(out.find("Name=\"{9F264B80-12D4-4C4C-9158-7A1A1803FB58}\" Type=\"string\" "
+                       "Value=\"Tarnwick Shell Extension\""),
+              std::string::npos);
 }
 
-TEST_F(WixFragment, DeclaresAValueRegistrationWritesItselfWithoutOwningItsKey) {
-    const RegistrationValue approved = {RegistryRoot::LocalMachine, "Software\\Lists\\Approved",
-                                        "{GUID}", "Tarnwick"};
-    ASSERT_EQ(Wix({Write("s.rgs", "HKCR { NoRemove A { ForceRemove B = s 'x' } }")}, {approved}), 0)
-        << err;
-    EXPECT_EQ(
-        Rows(out),
-        (std::vector<std::string>{
-            R"(<RegistryValue Root="HKCR" Key="A\B" Name="-" Type="string" Value=""/>)",
-            R"(<RegistryValue Root="HKCR" Key="A\B" Type="string" Value="x" KeyPath="yes"/>)",
-            R"(<RegistryValue Root="HKLM" Key="Software\Lists\Approved" Name="{GUID}" Type="string" Value="Tarnwick"/>)",
-        }));
+// --approved: the value DllRegisterServer writes besides the script, in a key that is not the
+// installer's; in a .reg file too, and deleted again by unregistering.
+TEST_F(WixFragment, ApprovedAddsTheValueRegistrationWritesItself) {
+    const std::string approvedRow =
+        R"(<RegistryValue Root="HKLM" Key="Software\Microsoft\Windows\CurrentVersion\Shell )"
+        R"(Extensions\Approved" Name="{9F264B80-12D4-4C4C-9158-7A1A1803FB58}" Type="string" )"
+        R"(Value="Tarnwick Shell Extension"/>)";
+    ASSERT_EQ(Wix({"--approved", "-s", kProductModule, TW_PRODUCT_SCRIPT}), 0) << err;
+    std::vector<std::string> rows = kProductRows;
+    rows.push_back(approvedRow);
+    EXPECT_EQ(Rows(out), rows);
+    EXPECT_EQ(BuildWithWixl({Write("fragment.wxs", out)}, "Registration"), "");
+
+    const std::string approvedSection =
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell "
+        "Extensions\\Approved]\n\"{9F264B80-12D4-4C4C-9158-7A1A1803FB58}\"=\"Tarnwick Shell "
+        "Extension\"\n";
+    ASSERT_EQ(RunTwrgs({"--approved", "-s", kProductModule, TW_PRODUCT_SCRIPT}, &out, &err), 0);
+    EXPECT_NE(out.find(approvedSection), std::string::npos) << out;
+    const std::string registered = Write("registered.reg", out);
+    ASSERT_EQ(RunTwrgs({"--approved", "--unregister", "--from", registered, "-s", kProductModule,
+                        TW_PRODUCT_SCRIPT},
+                       &out, &err),
+              0);
+    EXPECT_EQ(out.find("Tarnwick Shell Extension"), std::string::npos) << out;
+    EXPECT_NE(out.find("Shell Extensions\\Approved]\n\n"), std::string::npos) << out;
+
+    // It is the product's value: a script that does not register the class cannot have it.
+    const std::string other = Write("other.rgs", "HKCR { K = s 'k' }");
+    EXPECT_EQ(Wix({"--approved", other}), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err,
+              "twrgs: --approved adds the Approved value of the class "
+              "{9F264B80-12D4-4C4C-9158-7A1A1803FB58}, which " +
+                  other + " does not register\n");
 }
 
 TEST_F(WixFragment, DeclaresEachKindOfKeyAndValue) {
@@ -193,6 +226,57 @@ TEST_F(WixFragment, DeclaresEachKindOfKeyAndValue) {
     }
 }
 
+// A value reaches the output exactly or the run is refused: the .reg output shows what
+// registration writes, through code page 1252; a WiX fragment carries any character.
+TEST_F(WixFragment, PassesSubstitutionsExactlyOrTheRunIsRefused) {
+    struct Case {
+        const char* folder;  // UTF-8
+        const char* lacking;
+    };
+    const Case cases[] = {
+        {"\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B",
+         "\"\xD0\x9F\" (U+041F)"},  // Программы
+        {"\xC4\x80"
+         "bc",
+         "\"\xC4\x80\" (U+0100)"},  // Ābc: its best fit, "Abc", names another
+        {"x\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\" (U+1F600)"},  // an emoji
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const std::string module = std::string("MODULE=C:\\") + c.folder + "\\x.dll";
+        EXPECT_EQ(RunTwrgs({"-s", module, TW_PRODUCT_SCRIPT}, &out, &err), 2);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err, std::string("twrgs: -s MODULE: code page 1252, in which registration "
+                                   "writes the script's values, has no ") +
+                           c.lacking + " (a WiX fragment, --format wix, carries any character)\n");
+        // The fragment: the path exactly, the folder in a key name too.
+        const std::string script = Write(
+            "s.rgs", "HKCU { NoRemove Software { '%FOLDER%' { val '%MODULE%' = s '%MODULE%' } } }");
+        ASSERT_EQ(Wix({"-s", module, "-s", std::string("FOLDER=") + c.folder, script}), 0) << err;
+        const std::string path = module.substr(7);
+        EXPECT_NE(out.find("Key=\"Software\\" + std::string(c.folder) + "\" Name=\"" + path +
+                           "\" Type=\"string\" Value=\"" + path + "\" KeyPath=\"yes\"/>"),
+                  std::string::npos)
+            << out;
+    }
+    // Characters of the code page pass in both forms.
+    EXPECT_EQ(
+        RunTwrgs({"-s", "MODULE=C:\\Caf\xC3\xA9\\\xE2\x82\xAC.dll", TW_PRODUCT_SCRIPT}, &out, &err),
+        0)
+        << err;
+    EXPECT_NE(out.find("@=\"C:\\\\Caf\xC3\xA9\\\\\xE2\x82\xAC.dll\""), std::string::npos) << out;
+    // A name is compared in the code page whatever the output: a look-alike could match another.
+    for (const char* format : {"reg", "wix"}) {
+        EXPECT_EQ(
+            RunTwrgs({"--format", format, "-s", "MOD\xC4\x80LE=x", TW_PRODUCT_SCRIPT}, &out, &err),
+            2);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err,
+                  "twrgs: -s MOD\xC4\x80LE: code page 1252, in which the script names its "
+                  "substitutions, has no \"\xC4\x80\" (U+0100)\n");
+    }
+}
+
 TEST_F(WixFragment, ReportsWhatAnInstallerCannotDeclareAndWhere) {
     struct Case {
         std::string script;
@@ -217,9 +301,12 @@ TEST_F(WixFragment, ReportsWhatAnInstallerCannotDeclareAndWhere) {
         {"HKCU { val V = s 'v' }",
          "twrgs: line 1, column 12: HKEY_CURRENT_USER, value \"V\": an installer cannot write "
          "values directly into a root key\n"},
-        {"HKCU { K = s 'a\x05' }",
+        {"HKCU { K = s 'a\x06' }",
          "twrgs: line 1, column 8: HKEY_CURRENT_USER\\K, default value: the data holds the control "
-         "character 0x05, which a WiX file cannot carry\n"},
+         "character 0x06, which a WiX file cannot carry\n"},
+        {"HKCU { K = s '\x05' }",
+         "twrgs: line 1, column 15: the script holds a control character, which a WiX file cannot "
+         "carry\n"},
         {"HKCU { K = s '\x01' }",
          "twrgs: line 1, column 15: the script holds a control character, which a WiX file cannot "
          "carry\n"},
@@ -278,7 +365,6 @@ TEST_F(WixFragment, RefusesOptionsThatDoNotGoWithIt) {
          "twrgs: --wix-id takes a WiX identifier (a letter or _, then letters, digits, _ and ., at "
          "most 72), not '1st'\n"},
         {{"--wix-id", "Reg", script}, "twrgs: --wix-id goes with --format wix\n"},
-        {{"--dll", script, script}, "twrgs: only one SCRIPT may be given\n"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RunTwrgs(c.arguments, &out, &err), 2) << c.error;

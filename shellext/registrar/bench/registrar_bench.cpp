@@ -105,7 +105,9 @@ void BM_SubstitutionPass(benchmark::State& state) {
     ExpandedScript expanded;
     for (auto _ : state) {
         size_t offset;
-        if (ExpandSubstitutions(text.c_str(), substitutions, kText, &expanded, &offset) != S_OK) {
+        ScriptFault fault;
+        if (ExpandSubstitutions(text.c_str(), substitutions, kText, &expanded, &offset, &fault) !=
+            S_OK) {
             state.SkipWithError("the substitution pass failed");
             break;
         }

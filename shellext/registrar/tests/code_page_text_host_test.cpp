@@ -111,6 +111,31 @@ TEST(CodePageText, ConvertsBothWays) {
     }
 }
 
+// Exactly or not at all: the first character that does not convert back to itself is named.
+TEST(CodePageText, TellsWhetherItCarriesTextExactly) {
+    struct Case {
+        unsigned codePage;
+        std::u16string text;
+        const char* lacking;  // null: carried exactly
+    };
+    const Case cases[] = {
+        {1252, u"C:\\Caf\u00E9 \u20AC\\x.dll", nullptr},
+        {1252, u"", nullptr},
+        {1252, u"C:\\\u041F\u0440\\x.dll", "\"\xD0\x9F\" (U+041F)"},
+        {1252, u"C:\\\u0100bc", "\"\xC4\x80\" (U+0100)"},          // best fit 'A'
+        {1252, u"\uFF21", "\"\xEF\xBC\xA1\" (U+FF21)"},            // best fit 'A'
+        {1252, u"x\U0001F600", "\"\xF0\x9F\x98\x80\" (U+1F600)"},  // a surrogate pair, whole
+        {932, u"\u041F\u30BD\uFF71", nullptr},
+        {932, u"\u00E9", "\"\xC3\xA9\" (U+00E9)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(c.text));
+        std::string lacking = "unchanged";
+        EXPECT_EQ(CodePageText(c.codePage).CarriesExactly(c.text, &lacking), c.lacking == nullptr);
+        EXPECT_EQ(lacking, c.lacking != nullptr ? c.lacking : "unchanged");
+    }
+}
+
 TEST(CodePageText, ConvertsUtf8) {
     std::u16string wide;
     ASSERT_TRUE(Utf8ToUtf16("a\xC3\xA9\xE3\x82\xBD\xF0\x9F\x98\x80", &wide));

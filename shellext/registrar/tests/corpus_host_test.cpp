@@ -40,8 +40,10 @@ std::vector<std::string> NoRemoveNames(const CorpusScript& script) {
     }
     ExpandedScript expanded;
     size_t offset;
-    EXPECT_EQ(ExpandSubstitutions(script.bytes.c_str(), substitutions, kText, &expanded, &offset),
-              S_OK);
+    ScriptFault fault;
+    EXPECT_EQ(
+        ExpandSubstitutions(script.bytes.c_str(), substitutions, kText, &expanded, &offset, &fault),
+        S_OK);
     std::vector<std::string> names;
     const std::regex noRemove("noremove[ \t\r\n]+('((?:[^']|'')*)'|([^ \t\r\n]+))",
                               std::regex::icase);

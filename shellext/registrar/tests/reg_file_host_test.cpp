@@ -92,6 +92,17 @@ TEST(RegFile, SaysWhichLineItCannotRead) {
         {header + "[HKEY_CLASSES_ROOT\\A]\nstray\n", "line 3: unexpected line"},
         {header + "[HKEY_CLASSES_ROOT\\A]\n@=hex(7):61\n", "line 3: UTF-16 text of an odd"},
         {header + "[HKEY_CLASSES_ROOT\\" + std::string(257, 'k') + "]\n", "line 2: cannot create"},
+        // What code page 1252 cannot carry exactly, in a key, a value name and text: Cyrillic,
+        // a letter whose best fit is another ('A' for U+0100), an emoji.
+        {header + "[HKEY_CLASSES_ROOT\\\xD0\x9F]\n",
+         "line 2: bad key name in 'HKEY_CLASSES_ROOT\\\xD0\x9F': code page 1252 has no "
+         "\"\xD0\x9F\" (U+041F)"},
+        {header + "[HKEY_CLASSES_ROOT\\A]\n\"\xC4\x80\"=\"x\"\n",
+         "line 3: bad value name: code page 1252 has no \"\xC4\x80\" (U+0100)"},
+        {header + "[HKEY_CLASSES_ROOT\\A]\n@=\"a\xF0\x9F\x98\x80\"\n",
+         "line 3: bad text: code page 1252 has no \"\xF0\x9F\x98\x80\" (U+1F600)"},
+        {header + "[HKEY_CLASSES_ROOT\\A]\n@=hex(2):00,01,00,00\n",
+         "line 3: bad text: code page 1252 has no \"\xC4\x80\" (U+0100)"},
     };
     for (const Case& c : cases) {
         InMemoryRegistry registry;

@@ -136,30 +136,58 @@ TEST(CRegObject, FailsWithAccessDeniedOnAKeyItMayOnlyRead) {
     EXPECT_EQ(registry.OpenHandleCount(), 0u);
 }
 
-TEST(CRegObject, TellsWhereAFailedRunStopped) {
+TEST(CRegObject, TellsWhereAFailedRunStoppedAndWhy) {
+    using F = ScriptFault;
     struct Case {
-        const char* script;
+        std::string script;
         size_t offset;
+        ScriptFault fault;
     };
     const Case cases[] = {
-        {"HKCR\r\n{\r\n    A\\B\r\n}\r\n", 13},      // the key name with a backslash
-        {"HKCR { K = s '%NOPE%' }", 14},             // the "%" of the unknown reference
-        {"HKCR { K = s '%MODULE%' } HKXX { }", 26},  // after a substitution: the original offset
-        {"HKCR { K = q 'x' }", 11},                  // the type letter
-        {"HKCR { K", 8},                             // the end of the text
+        {"HKCR\r\n{\r\n    A\\B\r\n}\r\n", 13, F::BackslashInKeyName},
+        {"HKCR { K = s '%NOPE%' }", 14, F::UnknownSubstitution},  // the "%" of the reference
+        {"HKCR { K = s '%MODULE' }", 14, F::UnclosedPercent},
+        {"HKCR { K = s '%" + std::string(32, 'N') + "%' }", 14, F::LongSubstitutionName},
+        // After a substitution: the original offset.
+        {"HKCR { K = s '%MODULE%' } HKXX { }", 26, F::UnknownRoot},
+        {"\xEF\xBB\xBFHKCR { }", 0, F::UnknownRoot},
+        {"HKCR K { }", 5, F::NoRootBlock},
+        {"HKCR { K = q 'x' }", 11, F::UnknownType},  // the type letter
+        {"HKCR { K", 8, F::UnexpectedEnd},           // the end of the text
+        {"HKCR { K = s 'x }", 13, F::UnclosedQuote},
+        {"HKCR { '" + std::string(4095, 'k') + "' }", 7, F::LongToken},
+        {"HKCR { '' }", 7, F::EmptyKeyName},
+        {"HKCR { K = s 'x' { { } }", 19, F::BraceKeyName},
+        {"HKCR { val V s 'x' }", 13, F::NoEquals},
+        {"HKCR { K = b 'abc' }", 13, F::OddBinary},
+        {"HKCR { K = d 'x' }", 13, F::BadNumber},
+        {"HKCR" +
+             [] {
+                 std::string nested;
+                 for (int i = 0; i <= 64; ++i) {
+                     nested += " { K";
+                 }
+                 return nested;
+             }(),
+         4 + 64 * 4 + 1, F::TooDeep},  // the "{" that would open the 65th level
+        // The registry's own refusal says all in its HRESULT.
+        {"HKCR { " + std::string(300, 'k') + " }", 7, F::None},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.script);
+        SCOPED_TRACE(c.script.substr(0, 40));
         InMemoryRegistry registry;
         CRegObject registrar(registry, kText);
         registrar.AddSubstitution(u"MODULE", u"a much longer value than the reference");
-        EXPECT_TRUE(FAILED(registrar.RunScriptText(c.script, kRegister)));
+        EXPECT_TRUE(FAILED(registrar.RunScriptText(c.script.c_str(), kRegister)));
         EXPECT_EQ(registrar.StopOffset(), c.offset);
+        EXPECT_EQ(registrar.StopFault(), c.fault);
     }
     InMemoryRegistry registry;
     CRegObject registrar(registry, kText);
+    EXPECT_EQ(registrar.RunScriptText("HKCR { K = q 'x' }", kRegister), DISP_E_EXCEPTION);
     EXPECT_EQ(registrar.RunScriptText("HKCR { K }", kRegister), S_OK);
     EXPECT_EQ(registrar.StopOffset(), std::string::npos);
+    EXPECT_EQ(registrar.StopFault(), ScriptFault::None);
 }
 
 // Writes down what a listener hears, one line per event: "key PATH KIND @OFFSET",
