@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Signing the package, end to end on the build machine: a throwaway certificate whose subject has
-# several parts, one with a comma, made here; twshellext_msix makes the package for it, with the
-# subject as Windows writes it as the Publisher; scripts/sign.sh signs it as make dist does;
+# Signing the package, end to end on the build machine, as make dist does it: a throwaway
+# certificate whose subject has several parts, one with a comma, made here as a PKCS#12 file;
+# scripts/sign.sh gives its certificate, twshellext_msix makes the package for it, with the
+# subject as Windows writes it as the Publisher, and scripts/sign.sh signs the package;
 # osslsigncode verify -CAfile passes, and the signed package still reads back whole (its signature
 # part has its content type); one byte of the manifest changed and verification fails; a package
 # made without a certificate names the unsigned test publisher.
@@ -24,18 +25,21 @@ fail() {
     exit 1
 }
 
-(umask 077 && openssl rand -hex 16 >"$work/pass")
+(umask 077 && openssl rand -hex 16 >"$work/pass" && cp "$work/pass" "$work/pass.out")
 openssl req -x509 -newkey rsa:2048 -keyout "$work/key.pem" -out "$work/cert.pem" -days 1 \
     -subj "/C=DE/ST=Berlin/O=Tarnwick Test, Ltd/CN=Tarnwick throwaway test certificate" \
     -passout "file:$work/pass" 2>/dev/null
+openssl pkcs12 -export -inkey "$work/key.pem" -passin "file:$work/pass" -in "$work/cert.pem" \
+    -out "$work/test.pfx" -passout "file:$work/pass.out"  # (openssl reads one file once)
 publisher='CN=Tarnwick throwaway test certificate, O="Tarnwick Test, Ltd", S=Berlin, C=DE'
+export SIGN_PFX=$work/test.pfx SIGN_PASS_FILE=$work/pass
 
-"$tool" --out "$work/signed.msix" --certificate "$work/cert.pem"
+"$root/scripts/sign.sh" --certificate "$work/signer.pem"
+"$tool" --out "$work/signed.msix" --certificate "$work/signer.pem"
 python3 "$checks" "$work/signed.msix" --publisher "$publisher" ||
     fail "the package made for the certificate does not read back with its subject as Publisher"
 cp "$work/signed.msix" "$work/unsigned.msix"
-SIGN_KEY=$work/key.pem SIGN_CERT=$work/cert.pem SIGN_PASS_FILE=$work/pass \
-    "$root/scripts/sign.sh" "$work/signed.msix"
+"$root/scripts/sign.sh" "$work/signed.msix"
 
 verify() {
     osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/log" 2>&1
