@@ -1,7 +1,7 @@
-// The class identifiers of the shell extension, each defined once: the context-menu handler's for
-// the class table, registration's Approved entry and the installer fragment (its registry script,
-// a resource stored byte for byte, spells the same identifier out; a test checks that), and the
-// Explorer command's for the class table and the package that declares it to Windows 11.
+// The class identifiers of the shell extension's two classes, each defined once: the context-menu
+// handler, for the class table, registration's Approved entry and the installer fragment (its
+// registry script, a resource stored byte for byte, spells the same identifier out; a test checks
+// that), and the Explorer command, for the class table and the package that declares it.
 #pragma once
 
 #include "win_types.h"
