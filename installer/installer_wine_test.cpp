@@ -11,26 +11,38 @@
 // - installing twice, and a major upgrade over an older build, leave one product and one set of
 //   entries; an older build does not install over a newer one;
 // - the fragment twrgs makes of a script with every kind of entry, value and escape installs what
-//   the registrar itself writes from that script.
+//   the registrar itself writes from that script;
+// - the Windows build in the registry decides between the classic handler's two menu keys (before
+//   build 22000) and the registration of the package with external location through PowerShell
+//   (from 22000 on), as a number: a recording program in the place of the system's powershell.exe
+//   shows the exact commands, their folder, and that none starts before Windows 11; a registration
+//   that fails fails the installation, a removal that fails does not stop the uninstallation. (Wine
+//   compares two numbers written as text as numbers, where Windows compares text, so that the
+//   conditions compare with an unquoted integer is checked on the tables, msi_tables_host_test.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <msi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
+#include <memory>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "reg_object.h"
+#include "shellext_wine_support.h"
 #include "winsupport.h"
 
 namespace tw::test {
 namespace {
 
 const std::wstring kFolder = L"C:\\Program Files\\Tarnwick\\Windows Components\\";
-const wchar_t* const kFiles[] = {L"twVss_64.exe", L"twShellExt_64.dll", L"TwUninstall.exe"};
+const wchar_t* const kFiles[] = {L"twVss_64.exe", L"twShellExt_64.dll", L"TwUninstall.exe",
+                                 L"twShellExt_64.msix"};
 const char kUpgradeCode[] = "{92132F29-4210-4A86-8BCD-961924C30EE8}";
 const char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions";
 
@@ -328,6 +340,193 @@ TEST_F(Installer, AMajorUpgradeReplacesTheOlderBuildWhole) {
     // Nothing of the older build is left to keep the entries or the files.
     ASSERT_EQ(Uninstall(kMsi), 0u);
     ExpectRemoved();
+}
+
+// The Windows build as the installer reads it (CurrentBuildNumber, a REG_SZ), set for the life of
+// the object and put back afterwards.
+class WindowsBuild {
+  public:
+    explicit WindowsBuild(const std::wstring& build) {
+        wchar_t value[64] = {};
+        DWORD size = sizeof value - sizeof(wchar_t);
+        had_ = RegGetValueW(HKEY_LOCAL_MACHINE, kKey, L"CurrentBuildNumber", RRF_RT_REG_SZ, nullptr,
+                            value, &size) == ERROR_SUCCESS;
+        old_ = value;
+        Set(build);
+    }
+    ~WindowsBuild() {
+        if (had_) {
+            Set(old_);
+        } else {
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"CurrentBuildNumber");
+        }
+    }
+    WindowsBuild(const WindowsBuild&) = delete;
+    WindowsBuild& operator=(const WindowsBuild&) = delete;
+
+  private:
+    static constexpr const wchar_t* kKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    void Set(const std::wstring& build) {
+        EXPECT_EQ(
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"CurrentBuildNumber", REG_SZ, build.c_str(),
+                            static_cast<DWORD>((build.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+    }
+    bool had_ = false;
+    std::wstring old_;
+};
+
+// The recording twHelper.exe in the place of the system's Windows PowerShell, which the installer
+// starts by its full path, for the life of the object: each start leaves a record beside it
+// (shellext_wine_support.h), and it exits with `exitCode`. Wine's own powershell.exe (a stub) is
+// put back afterwards.
+class RecordingPowerShell {
+  public:
+    explicit RecordingPowerShell(int exitCode = 0) {
+        wchar_t system[MAX_PATH];
+        GetSystemDirectoryW(system, MAX_PATH);
+        folder_ = std::wstring(system) + L"\\WindowsPowerShell\\v1.0\\";
+        program_ = folder_ + L"powershell.exe";
+        CreateDirectoryW((std::wstring(system) + L"\\WindowsPowerShell").c_str(), nullptr);
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        kept_ = MoveFileW(program_.c_str(), (program_ + L".kept").c_str()) != FALSE;
+        EXPECT_TRUE(CopyFileTo(ExeDirectory() + L"twHelper.exe", program_));
+        SetExitCode(exitCode);
+        RemoveRecords(folder_);
+    }
+    ~RecordingPowerShell() {
+        RemoveRecords(folder_);
+        DeleteFileW((folder_ + L"twHelper.exitcode").c_str());
+        DeleteFileW(program_.c_str());
+        if (kept_) {
+            MoveFileW((program_ + L".kept").c_str(), program_.c_str());
+        }
+    }
+    RecordingPowerShell(const RecordingPowerShell&) = delete;
+    RecordingPowerShell& operator=(const RecordingPowerShell&) = delete;
+
+    void SetExitCode(int exitCode) {
+        DeleteFileW((folder_ + L"twHelper.exitcode").c_str());
+        if (exitCode != 0) {
+            EXPECT_TRUE(WriteFileBytes(folder_ + L"twHelper.exitcode", std::to_string(exitCode)));
+        }
+    }
+    // The starts so far, each as its folder and its command line. The installer waits for the
+    // program it starts, so every start has left its record when msiexec has ended.
+    std::vector<std::pair<std::wstring, std::wstring>> Starts() const {
+        std::vector<std::pair<std::wstring, std::wstring>> starts;
+        for (const HelperRecord& record : WaitForRecords(folder_, 0)) {
+            starts.emplace_back(record.currentDirectory, record.commandLine);
+        }
+        return starts;
+    }
+    void Forget() { RemoveRecords(folder_); }
+    // The command line the installer gives: the program's full path, then `command` for -Command.
+    std::wstring CommandLine(const std::wstring& command) const {
+        return L"\"" + program_ +
+               L"\" -NoProfile -NonInteractive -ExecutionPolicy Bypass -Command \"" + command +
+               L"\"";
+    }
+
+  private:
+    std::wstring folder_;
+    std::wstring program_;
+    bool kept_ = false;
+};
+
+// The commands, run in the install folder: PowerShell's $PWD is that folder.
+const wchar_t kRegisterCommand[] =
+    L"Add-AppxPackage -Path (Join-Path $PWD.ProviderPath twShellExt_64.msix) -ExternalLocation "
+    L"$PWD.ProviderPath";
+const wchar_t kRemoveCommand[] =
+    L"Get-AppxPackage -Name Tarnwick.ShellExtension | Remove-AppxPackage";
+// The folder as a started program sees its working directory.
+const std::wstring kWorkingFolder = kFolder.substr(0, kFolder.size() - 1);
+
+bool IsHandlerKeyChange(const std::string& change) {
+    return change.find("\\shellex\\ContextMenuHandlers\\TarnwickShellExtension") !=
+           std::string::npos;
+}
+
+// The build as the registry holds it, text: before Windows 11 ("7601" is Wine's; as text, "7601"
+// and "9600" come after "22000" and "100000" before it; an empty value is an empty property), and
+// from Windows 11 on.
+TEST_F(Installer, TheWindowsBuildDecidesBetweenTheHandlerKeysAndThePackage) {
+    if (!RunsUnderWine()) {
+        GTEST_SKIP() << "replaces the system's powershell.exe: only under Wine";
+    }
+    wchar_t prefixBuild[64] = {};
+    DWORD size = sizeof prefixBuild - sizeof(wchar_t);
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                           L"CurrentBuildNumber", RRF_RT_REG_SZ, nullptr, prefixBuild, &size),
+              ERROR_SUCCESS);
+    std::printf("the prefix's Windows build: %s\n", Narrow(prefixBuild).c_str());
+    ASSERT_LT(std::wcstol(prefixBuild, nullptr, 10), 22000) << "the prefix is Windows 11";
+    RecordingPowerShell powershell;
+    std::vector<std::string> classic;
+    const struct {
+        const wchar_t* build;  // null: as the prefix has it
+        bool windows11;
+    } cases[] = {{nullptr, false}, {L"9600", false}, {L"19045", false}, {L"", false},
+                 {L"22000", true}, {L"22631", true}, {L"100000", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.build == nullptr ? "the prefix's build" : Narrow(c.build));
+        std::unique_ptr<WindowsBuild> build;
+        if (c.build != nullptr) {
+            build = std::make_unique<WindowsBuild>(c.build);
+        }
+        ASSERT_EQ(Install(kMsi), 0u);
+        ExpectFiles(true);
+        const std::vector<std::string> installed = Changes(seeded, Snapshot());
+        if (c.build == nullptr) {
+            classic = installed;
+            // The classic entries: the class, its server, both handlers and the Approved value.
+            EXPECT_EQ(installed.size(), 10u);
+            EXPECT_EQ(std::count_if(installed.begin(), installed.end(), IsHandlerKeyChange), 4);
+        }
+        std::vector<std::string> expected = classic;
+        if (c.windows11) {
+            expected.erase(std::remove_if(expected.begin(), expected.end(), IsHandlerKeyChange),
+                           expected.end());
+        }
+        EXPECT_EQ(installed, expected);
+        using Starts = std::vector<std::pair<std::wstring, std::wstring>>;
+        const std::pair<std::wstring, std::wstring> registering = {
+            kWorkingFolder, powershell.CommandLine(kRegisterCommand)};
+        const std::pair<std::wstring, std::wstring> removing = {
+            kWorkingFolder, powershell.CommandLine(kRemoveCommand)};
+        EXPECT_EQ(powershell.Starts(), c.windows11 ? Starts{registering} : Starts{});
+
+        ASSERT_EQ(Uninstall(kMsi), 0u);
+        ExpectRemoved();
+        Starts starts = powershell.Starts();
+        std::sort(starts.begin(), starts.end());
+        Starts both = {registering, removing};
+        std::sort(both.begin(), both.end());
+        EXPECT_EQ(starts, c.windows11 ? both : Starts{});
+        powershell.Forget();
+    }
+}
+
+TEST_F(Installer, AFailedRegistrationFailsTheInstallationAndAFailedRemovalDoesNot) {
+    if (!RunsUnderWine()) {
+        GTEST_SKIP() << "replaces the system's powershell.exe: only under Wine";
+    }
+    RecordingPowerShell powershell(1);
+    WindowsBuild build(L"22631");
+    // (Windows Installer ends such an installation with 1603; Wine's with 1627.)
+    EXPECT_NE(Install(kMsi), 0u);
+    EXPECT_TRUE(InstalledProducts().empty());
+    ExpectRemoved();
+
+    powershell.SetExitCode(0);
+    ASSERT_EQ(Install(kMsi), 0u);
+    powershell.SetExitCode(1);
+    EXPECT_EQ(Uninstall(kMsi), 0u);
+    EXPECT_TRUE(InstalledProducts().empty());
+    ExpectRemoved();
+    // Each attempt started PowerShell: the failed registration, the registration, the removal.
+    EXPECT_EQ(powershell.Starts().size(), 3u);
 }
 
 // The probe script's fragment (installer/test_msis.sh), installed, against the registrar's own

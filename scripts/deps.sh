@@ -32,6 +32,9 @@ packages=(
     cmake make g++ clang-format googletest
     # the host tests build installer fragments
     wixl
+    # the package builder (zlib, libcrypto) and the independent reader of its packages (Python,
+    # xmllint for Microsoft's schemas)
+    zlib1g-dev libssl-dev python3 libxml2-utils
 )
 if [ $host_only -eq 0 ]; then
     packages+=(

@@ -6,7 +6,8 @@
 # version that common/version.h gives unless VERSION is given. Fails on any line wixl writes (a
 # warning too: wixl ignores what it does not know with no more than a warning), unless the summary's
 # template is x64;1033, unless every component is 64-bit, and if the package could register anything
-# itself (a SelfReg row, or a custom action).
+# itself (a SelfReg row, or a custom action but the two that register and remove the package with
+# external location on Windows 11, which it adds from installer/windows11.sql).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,7 +31,7 @@ product_version() {
 }
 version=${2:-$(product_version)}
 
-for f in twVss_64.exe twShellExt_64.dll TwUninstall.exe twShellExt_64.wxs; do
+for f in twVss_64.exe twShellExt_64.dll TwUninstall.exe twShellExt_64.msix twShellExt_64.wxs; do
     [ -f "dist/$f" ] || fail "dist/$f is missing"
 done
 mkdir -p "$(dirname "$out")"
@@ -51,6 +52,32 @@ if [ -s "$log" ]; then
     fail "wixl wrote the lines above; the installer must build without a warning"
 fi
 
+# ---- Windows 11's own context menu: the rows of installer/windows11.sql ----
+# Its two marks name Registry rows of the fragment's component: the file handler key's default
+# value (the component's key path so far, which the handler keys' component takes) and the class
+# key's default value (its key path from then on).
+registry_row() {  # KEY: the Registry row of that HKEY_CLASSES_ROOT key's default value
+    msiinfo export "$out" Registry | tail -n +4 |
+        awk -F'\t' -v key="$1" '$2 == "0" && $3 == key && $4 == "" { print $1 }'
+}
+handlers_key_path=$(registry_row '*\shellex\ContextMenuHandlers\TarnwickShellExtension')
+class_key_path=$(registry_row 'CLSID\{9F264B80-12D4-4C4C-9158-7A1A1803FB58}')
+[ -n "$handlers_key_path" ] && [ -n "$class_key_path" ] ||
+    fail "the fragment has no default value of the file handler key or of the class key"
+sed -e 's/--.*$//' "$root/installer/windows11.sql" | tr '\n' ' ' | tr ';' '\n' |
+    sed -e "s/@MENU_HANDLERS_KEY_PATH@/$handlers_key_path/" \
+        -e "s/@REGISTRATION_KEY_PATH@/$class_key_path/" -e 's/  */ /g' -e 's/^ //' |
+    while read -r statement; do
+        [ -z "$statement" ] || msibuild "$out" -q "$statement" ||
+            fail "installer/windows11.sql: msibuild refused: $statement"
+    done
+# Every row of the two handler keys, and only those, in the handler keys' component.
+moved=$(msiinfo export "$out" Registry | tail -n +4 | tr -d '\r' |
+    awk -F'\t' '($3 ~ /\\shellex\\ContextMenuHandlers\\/) != ($6 == "TwShellExtMenuHandlers") { bad++ }
+                ($6 == "TwShellExtMenuHandlers") { moved++ } END { print bad ? -1 : moved + 0 }')
+[ "$moved" -eq 4 ] || fail "the handler keys' component does not hold exactly the 4 rows of those keys"
+# ---- end of Windows 11's own context menu ----
+
 template=$(msiinfo suminfo "$out" | sed -n 's/^Template: //p')
 [ "$template" = "x64;1033" ] || fail "the summary's template is '$template', not 'x64;1033'"
 # Component rows (after the export's three heading lines): Component, ComponentId, Directory_,
@@ -61,11 +88,12 @@ while IFS=$'\t' read -r component _ _ attributes _; do
     [ $((attributes & 256)) -ne 0 ] || fail "component $component is not 64-bit"
 done < <(msiinfo export "$out" Component | tail -n +4)
 [ "$components" -gt 0 ] || fail "the installer has no components"
-for table in SelfReg CustomAction; do
-    if msiinfo tables "$out" | grep -qx "$table" &&
-        [ "$(msiinfo export "$out" "$table" | tail -n +4 | wc -l)" -ne 0 ]; then
-        fail "the installer has $table rows: nothing in it may register itself"
-    fi
-done
+if msiinfo tables "$out" | grep -qx SelfReg &&
+    [ "$(msiinfo export "$out" SelfReg | tail -n +4 | wc -l)" -ne 0 ]; then
+    fail "the installer has SelfReg rows: nothing in it may register itself"
+fi
+actions=$(msiinfo export "$out" CustomAction | tail -n +4 | cut -f1 | sort | tr '\r\n' '  ')
+[ "$actions" = "TwRegisterPackage TwRemovePackage " ] ||
+    fail "the installer's custom actions are '$actions', not the two of installer/windows11.sql"
 echo "built ${out#"$root/"}: version $version, $components components, all 64-bit, template" \
     "$template, $(stat -c %s "$out") bytes, in $elapsed ms"

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Signs files (Windows binaries or installers) in place with osslsigncode, and verifies each one:
+# Signs files (Windows binaries, installers, app packages) in place with osslsigncode, and
+# verifies each one:
 #     scripts/sign.sh FILE...
+# or writes the signing certificate (PEM), whose subject an app package's Publisher must be:
+#     scripts/sign.sh --certificate OUT.pem
 # The certificate comes from the environment, as make dist passes it on:
 #     SIGN_PFX=file.pfx                 a PKCS#12 file with the key and the certificate, or
 #     SIGN_KEY=key.pem SIGN_CERT=cert.pem
@@ -15,7 +18,7 @@ fail() {
     echo "sign.sh: $*" >&2
     exit 1
 }
-[ $# -ge 1 ] || fail "usage: $0 FILE..."
+[ $# -ge 1 ] || fail "usage: $0 FILE... | --certificate OUT.pem"
 pfx=${SIGN_PFX:-}
 key=${SIGN_KEY:-}
 cert=${SIGN_CERT:-}
@@ -49,6 +52,22 @@ if [ -n "$pfx" ]; then
 else
     credentials=(-certs "$cert" -key "$key" "${password[@]}")
 fi
+if [ "$1" = --certificate ]; then
+    [ $# -eq 2 ] || fail "usage: $0 --certificate OUT.pem"
+    # The signer's own certificate: of a PKCS#12 file the one that goes with its key, of a PEM
+    # file the first, as osslsigncode takes them.
+    if [ -n "$pfx" ]; then
+        openssl pkcs12 -in "$pfx" -nokeys -clcerts -passin "$passin" -out "$private/signer" \
+            2>"$private/log" || { cat "$private/log" >&2; fail "cannot read the certificate of $pfx"; }
+    else
+        openssl x509 -in "$cert" -out "$private/signer" 2>"$private/log" ||
+            { cat "$private/log" >&2; fail "cannot read the certificate of $cert"; }
+    fi
+    openssl x509 -in "$private/signer" -out "$2" 2>"$private/log" ||
+        { cat "$private/log" >&2; fail "no certificate to sign with"; }
+    exit 0
+fi
+
 ca=${SIGN_CA:-}
 if [ -z "$ca" ]; then
     ca=$private/ca.pem

@@ -2,9 +2,11 @@
 // beside the program, "twHelper-<process id>.record", of three lines: the current directory and
 // the command line as received (GetCommandLineW), both in UTF-8, then the command line as a
 // program that reads it in the ANSI code page sees it (GetCommandLineA, its bytes unchanged). The
-// record appears complete (written under another name, then renamed).
+// record appears complete (written under another name, then renamed). It exits with 0, or with the
+// number that a file "twHelper.exitcode" beside it holds, for the tests of callers that check it.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "winsupport.h"
@@ -21,5 +23,9 @@ int main() {
     if (!WriteFileBytes(name + L".partial", record)) {
         return 1;
     }
-    return MoveFileW((name + L".partial").c_str(), (name + L".record").c_str()) ? 0 : 1;
+    if (!MoveFileW((name + L".partial").c_str(), (name + L".record").c_str())) {
+        return 1;
+    }
+    const std::string exitCode = ReadFileBytes(ExeDirectory() + L"twHelper.exitcode");
+    return exitCode.empty() ? 0 : std::atoi(exitCode.c_str());
 }
