@@ -9,6 +9,8 @@ namespace {
 std::atomic<int> failingLockCreations{0};
 std::atomic<DWORD> lockCreationError{0};
 std::atomic<int> failingAllocations{0};
+std::atomic<int> failingTaskAllocations{0};
+std::atomic<int> liveTaskAllocations{0};
 std::atomic<int> uncreatedLockUses{0};
 std::atomic<int> threadNotificationStops{0};
 
@@ -65,6 +67,24 @@ void FreeObject(void* memory) noexcept {
     std::free(memory);
 }
 
+void* AllocateTaskMemory(std::size_t size) noexcept {
+    if (TakeOne(failingTaskAllocations)) {
+        return nullptr;
+    }
+    void* memory = std::malloc(size);
+    if (memory != nullptr) {
+        ++liveTaskAllocations;
+    }
+    return memory;
+}
+
+void FreeTaskMemory(void* memory) noexcept {
+    if (memory != nullptr) {
+        --liveTaskAllocations;
+        std::free(memory);
+    }
+}
+
 void StopThreadNotifications(HINSTANCE) noexcept {
     ++threadNotificationStops;
 }
@@ -83,6 +103,14 @@ void FailLockCreations(int count, DWORD error) {
 
 void FailAllocations(int count) {
     failingAllocations = count;
+}
+
+void FailTaskAllocations(int count) {
+    failingTaskAllocations = count;
+}
+
+int LiveTaskAllocations() {
+    return liveTaskAllocations.load();
 }
 
 int UncreatedLockUses() {
