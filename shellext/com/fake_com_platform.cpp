@@ -9,6 +9,7 @@ namespace {
 std::atomic<int> failingLockCreations{0};
 std::atomic<DWORD> lockCreationError{0};
 std::atomic<int> failingAllocations{0};
+std::atomic<int> allocationsBeforeFailing{0};
 std::atomic<int> failingTaskAllocations{0};
 std::atomic<int> liveTaskAllocations{0};
 std::atomic<int> uncreatedLockUses{0};
@@ -60,6 +61,9 @@ void CriticalSection::Delete() noexcept {
 }
 
 void* AllocateObject(std::size_t size) noexcept {
+    if (TakeOne(allocationsBeforeFailing)) {
+        return std::malloc(size);
+    }
     return TakeOne(failingAllocations) ? nullptr : std::malloc(size);
 }
 
@@ -101,7 +105,8 @@ void FailLockCreations(int count, DWORD error) {
     failingLockCreations = count;
 }
 
-void FailAllocations(int count) {
+void FailAllocations(int count, int after) {
+    allocationsBeforeFailing = after;
     failingAllocations = count;
 }
 
