@@ -44,15 +44,16 @@ class FirstItem {
     FirstItem(const FirstItem&) = delete;
     FirstItem& operator=(const FirstItem&) = delete;
 
-    // A folder is SFGAO_FOLDER without SFGAO_STREAM (a .zip has both, and counts as a file);
-    // everything else, including no item and attributes that cannot be read, is a file.
-    bool IsFile() const noexcept {
+    // One question to the shell, from the item's attributes.
+    SelectionFacts Facts() const noexcept {
+        SelectionFacts facts;
         SFGAOF attributes = 0;
-        if (item == nullptr ||
-            FAILED(item->GetAttributes(SFGAO_FOLDER | SFGAO_STREAM, &attributes))) {
-            return true;
+        if (item != nullptr && SUCCEEDED(item->GetAttributes(
+                                   SFGAO_FILESYSTEM | SFGAO_FOLDER | SFGAO_STREAM, &attributes))) {
+            facts.hasPath = (attributes & SFGAO_FILESYSTEM) != 0;
+            facts.isFile = (attributes & SFGAO_FOLDER) == 0 || (attributes & SFGAO_STREAM) != 0;
         }
-        return (attributes & SFGAO_FOLDER) == 0 || (attributes & SFGAO_STREAM) != 0;
+        return facts;
     }
 
     // The item's file-system path, whole, as the shell hands it out: task memory that the caller
@@ -73,6 +74,18 @@ class FirstItem {
   private:
     IShellItem* item = nullptr;
 };
+
+// Takes a reference to a node through its interface, as its holders give it back.
+CExplorerCommand* Hold(CExplorerCommand* node) noexcept {
+    static_cast<IExplorerCommand*>(node)->AddRef();
+    return node;
+}
+
+void Drop(CExplorerCommand* node) noexcept {
+    if (node != nullptr) {
+        static_cast<IExplorerCommand*>(node)->Release();
+    }
+}
 
 // `length` units of `text` as a new string in task memory, for an out parameter.
 HRESULT TaskText(const char16_t* text, size_t length, LPWSTR* out) noexcept {
@@ -109,6 +122,45 @@ std::u16string IconLocation(const std::u16string& moduleFileName, WORD id) {
 
 }  // namespace
 
+CExplorerCommand::~CExplorerCommand() {
+    if (knownSelection != nullptr) {
+        knownSelection->Release();
+    }
+    Drop(root);
+}
+
+SelectionFacts CExplorerCommand::FactsOf(IShellItemArray* selection) noexcept {
+    if (root != nullptr) {
+        return root->FactsOf(selection);
+    }
+    if (selection == nullptr || selection != knownSelection) {
+        const SelectionFacts facts = FirstItem(selection).Facts();
+        if (selection == nullptr) {
+            return facts;
+        }
+        selection->AddRef();
+        if (knownSelection != nullptr) {
+            knownSelection->Release();
+        }
+        knownSelection = selection;
+        knownFacts = facts;
+    }
+    return knownFacts;
+}
+
+HRESULT CExplorerCommand::CreateSubcommand(CExplorerCommand* root, ULONG entry,
+                                           IExplorerCommand** result) noexcept {
+    void* made = nullptr;
+    const HRESULT hr = CComObject<CExplorerCommand>::CreateInstance(IID_IExplorerCommand, &made);
+    *result = static_cast<IExplorerCommand*>(made);
+    if (SUCCEEDED(hr)) {
+        auto* subcommand = static_cast<CExplorerCommand*>(*result);
+        subcommand->entry = entry;
+        subcommand->root = Hold(root);
+    }
+    return hr;
+}
+
 HRESULT CExplorerCommand::GetTitle(IShellItemArray* psiItemArray, LPWSTR* ppszName) noexcept {
     if (ppszName == nullptr) {
         return E_POINTER;
@@ -118,7 +170,7 @@ HRESULT CExplorerCommand::GetTitle(IShellItemArray* psiItemArray, LPWSTR* ppszNa
         return TaskText(kExplorerCommandTitle,
                         std::char_traits<char16_t>::length(kExplorerCommandTitle), ppszName);
     }
-    return TaskText(EntryText(entry, FirstItem(psiItemArray).IsFile()), ppszName);
+    return TaskText(EntryText(entry, FactsOf(psiItemArray).isFile), ppszName);
 }
 
 HRESULT CExplorerCommand::GetIcon(IShellItemArray*, LPWSTR* ppszIcon) noexcept {
@@ -163,9 +215,7 @@ HRESULT CExplorerCommand::GetState(IShellItemArray* psiItemArray, BOOL,
     if (pCmdState == nullptr) {
         return E_POINTER;
     }
-    const LPWSTR path = FirstItem(psiItemArray).FileSystemPath();
-    *pCmdState = path != nullptr ? ECS_ENABLED : ECS_HIDDEN;
-    com::FreeTaskMemory(path);
+    *pCmdState = FactsOf(psiItemArray).hasPath ? ECS_ENABLED : ECS_HIDDEN;
     return S_OK;
 }
 
@@ -173,15 +223,15 @@ HRESULT CExplorerCommand::Invoke(IShellItemArray* psiItemArray, IBindCtx*) noexc
     if (entry == 0) {
         return E_NOTIMPL;
     }
-    const FirstItem first(psiItemArray);
-    const LPWSTR name = first.FileSystemPath();
+    const LPWSTR name = FirstItem(psiItemArray).FileSystemPath();
     if (name == nullptr) {
         return E_INVALIDARG;
     }
     HRESULT hr = E_OUTOFMEMORY;
     try {
         const std::u16string path(reinterpret_cast<const char16_t*>(name));
-        hr = CarryOutCommand(Shell(), serverModule->dllInstance, entry, first.IsFile(), path);
+        hr = CarryOutCommand(Shell(), serverModule->dllInstance, entry,
+                             FactsOf(psiItemArray).isFile, path);
     } catch (...) {
         // Out of memory while the path was copied: nothing was started.
     }
@@ -205,8 +255,18 @@ HRESULT CExplorerCommand::EnumSubCommands(IEnumExplorerCommand** ppEnum) noexcep
     if (entry != 0) {
         return E_NOTIMPL;
     }
-    return CComObject<CEnumExplorerCommand>::CreateInstance(IID_IEnumExplorerCommand,
-                                                            reinterpret_cast<void**>(ppEnum));
+    void* made = nullptr;
+    const HRESULT hr =
+        CComObject<CEnumExplorerCommand>::CreateInstance(IID_IEnumExplorerCommand, &made);
+    *ppEnum = static_cast<IEnumExplorerCommand*>(made);
+    if (SUCCEEDED(hr)) {
+        static_cast<CEnumExplorerCommand*>(*ppEnum)->root = Hold(this);
+    }
+    return hr;
+}
+
+CEnumExplorerCommand::~CEnumExplorerCommand() {
+    Drop(root);
 }
 
 HRESULT CEnumExplorerCommand::Next(ULONG celt, IExplorerCommand** pUICommand,
@@ -220,14 +280,11 @@ HRESULT CEnumExplorerCommand::Next(ULONG celt, IExplorerCommand** pUICommand,
     ULONG made = 0;
     HRESULT hr = S_OK;
     while (made < celt && position + made < kSubCommandCount) {
-        void* command = nullptr;
-        hr = CComObject<CExplorerCommand>::CreateInstance(IID_IExplorerCommand, &command);
+        hr = CExplorerCommand::CreateSubcommand(root, position + made + 1, &pUICommand[made]);
         if (FAILED(hr)) {
             break;
         }
-        auto* subcommand = static_cast<CExplorerCommand*>(static_cast<IExplorerCommand*>(command));
-        subcommand->entry = position + made + 1;
-        pUICommand[made++] = subcommand;
+        ++made;
     }
     if (FAILED(hr)) {
         // All or nothing: what this call made goes again.
@@ -266,7 +323,9 @@ HRESULT CEnumExplorerCommand::Clone(IEnumExplorerCommand** ppenum) noexcept {
         CComObject<CEnumExplorerCommand>::CreateInstance(IID_IEnumExplorerCommand, &made);
     *ppenum = static_cast<IEnumExplorerCommand*>(made);
     if (SUCCEEDED(hr)) {
-        static_cast<CEnumExplorerCommand*>(*ppenum)->position = position;
+        auto* clone = static_cast<CEnumExplorerCommand*>(*ppenum);
+        clone->root = Hold(root);
+        clone->position = position;
     }
     return hr;
 }

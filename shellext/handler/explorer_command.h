@@ -5,8 +5,10 @@
 // does, through the same command code (command_model.h).
 //
 // Explorer hands each method the selection as an IShellItemArray and calls them on its UI thread
-// for every right-click, so none of them touches the disk or the network: whether the first item is
-// a file or a folder comes from the shell item's attributes, and its path from the item's name.
+// for every right-click, so none of them touches the disk or the network: whether the first item
+// has a file-system path, and whether it is a file or a folder, come from the shell item's
+// attributes, asked once per selection for the whole tree; its path, from the item's name, is read
+// only when a command is picked.
 #pragma once
 
 #include "class_id.h"
@@ -23,15 +25,26 @@ inline constexpr char16_t kExplorerCommandTitle[] = u"Tarnwick";
 // How many subcommands the root has: the classic menu's entries at command offsets 1 and 2.
 constexpr ULONG kSubCommandCount = 2;
 
+// What the tree shows depends on of a selection: whether its first item has a file-system path
+// (SFGAO_FILESYSTEM: only such items have one), and whether that item is a file. A folder is
+// SFGAO_FOLDER without SFGAO_STREAM, so that a .zip, which is both, counts as a file; no item, or
+// attributes that cannot be read, give no path and a file.
+struct SelectionFacts {
+    bool hasPath = false;
+    bool isFile = true;
+};
+
 // One node of the tree. The class object makes the root; the root's enumerator makes the
-// subcommands. Every node is hidden for a selection whose first item has no file-system path.
+// subcommands, each of which holds the root. Every node is hidden for a selection whose first item
+// has no file-system path.
 class CExplorerCommand
     : public CComObjectRootEx<CComSingleThreadModel>,
       public CComCoClass<CExplorerCommand, &CLSID_ExplorerCommand, Aggregation::Refused>,
       public IExplorerCommand {
   public:
     CExplorerCommand() noexcept = default;
-    virtual ~CExplorerCommand() = default;
+    // Gives back the root and the selection it holds.
+    virtual ~CExplorerCommand();
     CExplorerCommand(const CExplorerCommand&) = delete;
     CExplorerCommand& operator=(const CExplorerCommand&) = delete;
 
@@ -68,19 +81,31 @@ class CExplorerCommand
     // shows no second set of entries. The server defines it (shellext/server/server.cpp).
     static HRESULT UpdateRegistration(bool registering) noexcept;
 
+    // The facts of `selection`, read from the shell only when the tree has not seen that array
+    // before: Explorer hands the root and its subcommands the same array for one right-click, and
+    // an array, which the root holds while it keeps its facts, never changes.
+    SelectionFacts FactsOf(IShellItemArray* selection) noexcept;
+
+    // Makes the subcommand of `root` at command offset `entry` (1 or 2); it holds the root.
+    static HRESULT CreateSubcommand(CExplorerCommand* root, ULONG entry,
+                                    IExplorerCommand** result) noexcept;
+
     static const InterfaceEntry<CExplorerCommand> interfaceMap[];
 
     // 0 for the root; 1 or 2 for the subcommand that stands for the classic menu's entry at that
     // command offset.
     ULONG entry = 0;
+    CExplorerCommand* root = nullptr;           // a subcommand's root, referenced
+    IShellItemArray* knownSelection = nullptr;  // the root's: the array of `knownFacts`, referenced
+    SelectionFacts knownFacts;
 };
 
-// The root's subcommands, in order, each made when it is handed out.
+// The root's subcommands, in order, each made when it is handed out. Holds the root.
 class CEnumExplorerCommand : public CComObjectRootEx<CComSingleThreadModel>,
                              public IEnumExplorerCommand {
   public:
     CEnumExplorerCommand() noexcept = default;
-    virtual ~CEnumExplorerCommand() = default;
+    virtual ~CEnumExplorerCommand();
     CEnumExplorerCommand(const CEnumExplorerCommand&) = delete;
     CEnumExplorerCommand& operator=(const CEnumExplorerCommand&) = delete;
 
@@ -97,7 +122,8 @@ class CEnumExplorerCommand : public CComObjectRootEx<CComSingleThreadModel>,
 
     static const InterfaceEntry<CEnumExplorerCommand> interfaceMap[];
 
-    ULONG position = 0;  // subcommands handed out or passed over
+    CExplorerCommand* root = nullptr;  // referenced
+    ULONG position = 0;                // subcommands handed out or passed over
 };
 
 }  // namespace tw

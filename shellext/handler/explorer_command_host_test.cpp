@@ -1,8 +1,10 @@
 // The Explorer command on the host stand-ins: the tree it shows (titles from the selection it is
-// given, flags, icon), its state for every kind of selection, the helper starts of its subcommands
-// beside the classic handler's, its enumerator, and its counting, identity and failures.
+// given, flags, icon), its state for every kind of selection, one question to the shell per
+// selection for the whole tree, the helper starts of its subcommands beside the classic handler's,
+// its enumerator, and its counting, identity and failures.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -20,27 +22,13 @@ namespace {
 
 const std::u16string kModule = u"C:\\Program Files\\Tarnwick Client's App\\twShellExt_64.dll";
 const std::u16string kDirectory = u"C:\\Program Files\\Tarnwick Client's App\\";
+constexpr SFGAOF kAskedAttributes = SFGAO_FILESYSTEM | SFGAO_FOLDER | SFGAO_STREAM;
 
 // A string an out parameter handed over, freed.
 std::u16string Take(LPWSTR text) {
     const std::u16string copy = text == nullptr ? u"(null)" : reinterpret_cast<char16_t*>(text);
     com::FreeTaskMemory(text);
     return copy;
-}
-
-// An item of the kind the shell makes for a file (no attributes asked for), a folder or a .zip
-// (a folder that is also a stream), and one without a file-system path.
-FakeShellItem Item(const std::u16string& path, SFGAOF attributes = 0) {
-    FakeShellItem item;
-    item.path = path;
-    item.attributes = attributes;
-    return item;
-}
-FakeShellItem VirtualItem() {
-    FakeShellItem item;
-    item.hasPath = false;
-    item.attributes = SFGAO_FOLDER;
-    return item;
 }
 
 class ExplorerCommandTest : public ::testing::Test {
@@ -51,9 +39,38 @@ class ExplorerCommandTest : public ::testing::Test {
         liveTaskMemory = com::fake::LiveTaskAllocations();
     }
     void TearDown() override {
-        // Every object is gone with its module lock, every platform string was freed.
+        // Every object is gone with its module lock, every platform string was freed, every item
+        // and selection was given back.
         EXPECT_EQ(module.lockCount, 0);
         EXPECT_EQ(com::fake::LiveTaskAllocations(), liveTaskMemory);
+        for (const FakeShellItem& item : items) {
+            EXPECT_EQ(item.references, 0) << Utf16ToUtf8(item.path);
+        }
+        for (const FakeShellItemArray& selection : selections) {
+            EXPECT_EQ(selection.references, 0);
+        }
+    }
+
+    // An item of the kind the shell makes for a file system item: a file (no other attribute), a
+    // folder, a .zip (a folder that is also a stream). It and the selections below live as long as
+    // the test, since the tree may hold a selection until it is released.
+    FakeShellItem* Item(const std::u16string& path, SFGAOF attributes = 0) {
+        items.emplace_back();
+        items.back().path = path;
+        items.back().attributes = attributes | SFGAO_FILESYSTEM;
+        return &items.back();
+    }
+    // An item without a file-system path (This PC, the Control Panel).
+    FakeShellItem* VirtualItem() {
+        items.emplace_back();
+        items.back().hasPath = false;
+        items.back().attributes = SFGAO_FOLDER;
+        return &items.back();
+    }
+    FakeShellItemArray* Select(const std::vector<FakeShellItem*>& selected) {
+        selections.emplace_back();
+        selections.back().items = selected;
+        return &selections.back();
     }
 
     // The root, made as the class object makes it.
@@ -91,22 +108,25 @@ class ExplorerCommandTest : public ::testing::Test {
         const HRESULT hr = command->GetIcon(nullptr, &icon);
         return SUCCEEDED(hr) ? Take(icon) : u"failed";
     }
+    static void Release(const std::vector<IExplorerCommand*>& nodes) {
+        for (IExplorerCommand* node : nodes) {
+            node->Release();
+        }
+    }
 
     FakeModule module;
     FakeShell shell;
     FakeProcessStarter starter;
+    std::deque<FakeShellItem> items;
+    std::deque<FakeShellItemArray> selections;
     int liveTaskMemory = 0;
 };
 
 TEST_F(ExplorerCommandTest, TheRootIsTarnwickWithTwoSubcommandsAndTheDllsIcon) {
     IExplorerCommand* root = Root();
-    FakeShellItem file = Item(u"C:\\Data\\a.txt");
-    FakeShellItem folder = Item(u"C:\\Data", SFGAO_FOLDER);
-    FakeShellItemArray forFile, forFolder;
-    forFile.items = {&file};
-    forFolder.items = {&folder};
-    for (IShellItemArray* selection :
-         std::vector<IShellItemArray*>{&forFile, &forFolder, nullptr}) {
+    FakeShellItemArray* forFile = Select({Item(u"C:\\Data\\a.txt")});
+    FakeShellItemArray* forFolder = Select({Item(u"C:\\Data", SFGAO_FOLDER)});
+    for (IShellItemArray* selection : std::vector<IShellItemArray*>{forFile, forFolder, nullptr}) {
         EXPECT_EQ(Title(root, selection), u"Tarnwick");
     }
     EXPCMDFLAGS flags = 0x55;
@@ -117,13 +137,12 @@ TEST_F(ExplorerCommandTest, TheRootIsTarnwickWithTwoSubcommandsAndTheDllsIcon) {
     EXPECT_EQ(root->GetCanonicalName(&name), S_OK);
     EXPECT_EQ(name, CLSID_ExplorerCommand);
     LPWSTR tip = reinterpret_cast<LPWSTR>(&name);
-    EXPECT_EQ(root->GetToolTip(&forFile, &tip), E_NOTIMPL);
+    EXPECT_EQ(root->GetToolTip(forFile, &tip), E_NOTIMPL);
     EXPECT_EQ(tip, nullptr);
     // The root only opens its submenu.
-    EXPECT_EQ(root->Invoke(&forFile, nullptr), E_NOTIMPL);
+    EXPECT_EQ(root->Invoke(forFile, nullptr), E_NOTIMPL);
     EXPECT_TRUE(starter.requests.empty());
     root->Release();
-    EXPECT_EQ(file.references + folder.references, 0);
 }
 
 // Each subcommand reads its title from the selection it is given, the same object for a file and
@@ -132,48 +151,46 @@ TEST_F(ExplorerCommandTest, SubcommandTitlesComeFromTheSelectionTheyAreGiven) {
     IExplorerCommand* root = Root();
     const std::vector<IExplorerCommand*> subcommands = Subcommands(root);
     ASSERT_EQ(subcommands.size(), 2u);
-    FakeShellItem file = Item(u"C:\\a.txt");
-    FakeShellItem folder = Item(u"C:\\Photos", SFGAO_FOLDER);
-    FakeShellItem zip = Item(u"C:\\a.zip", SFGAO_FOLDER | SFGAO_STREAM);
-    FakeShellItem stream = Item(u"C:\\b.bin", SFGAO_STREAM);
-    FakeShellItem unreadable = Item(u"C:\\c", SFGAO_FOLDER);
-    unreadable.attributesResult = E_FAIL;
-    FakeShellItem virtualFolder = VirtualItem();
+    FakeShellItem* file = Item(u"C:\\a.txt");
+    FakeShellItem* folder = Item(u"C:\\Photos", SFGAO_FOLDER);
+    FakeShellItem* unreadable = Item(u"C:\\c", SFGAO_FOLDER);
+    unreadable->attributesResult = E_FAIL;
     struct Case {
         const char* what;
         std::vector<FakeShellItem*> items;
         bool isFile;
     };
     const Case cases[] = {
-        {"file", {&file}, true},
-        {"folder", {&folder}, false},
-        {".zip, a folder that is a stream", {&zip}, true},
-        {"stream", {&stream}, true},
-        {"attributes unreadable", {&unreadable}, true},
-        {"virtual folder (titles only: it is hidden)", {&virtualFolder}, false},
-        {"folder first of several", {&folder, &file}, false},
-        {"file first of several", {&file, &folder}, true},
+        {"file", {file}, true},
+        {"folder", {folder}, false},
+        {".zip, a folder that is a stream",
+         {Item(u"C:\\a.zip", SFGAO_FOLDER | SFGAO_STREAM)},
+         true},
+        {"stream", {Item(u"C:\\b.bin", SFGAO_STREAM)}, true},
+        {"attributes unreadable", {unreadable}, true},
+        {"virtual folder (titles only: it is hidden)", {VirtualItem()}, false},
+        {"folder first of several", {folder, file}, false},
+        {"file first of several", {file, folder}, true},
         {"empty selection", {}, true},
     };
     for (const Case& c : cases) {
-        FakeShellItemArray selection;
-        selection.items = c.items;
-        EXPECT_EQ(Title(subcommands[0], &selection),
+        FakeShellItemArray* selection = Select(c.items);
+        EXPECT_EQ(Title(subcommands[0], selection),
                   c.isFile ? u"Backup this file" : u"Backup this folder")
             << c.what;
-        EXPECT_EQ(Title(subcommands[1], &selection),
+        EXPECT_EQ(Title(subcommands[1], selection),
                   c.isFile ? u"Restore this file" : u"Show available backups")
             << c.what;
     }
     EXPECT_EQ(Title(subcommands[1], nullptr), u"Restore this file");
-    for (FakeShellItem* item : {&file, &folder, &zip, &stream, &unreadable, &virtualFolder}) {
-        EXPECT_EQ(item->references, 0);
-        for (SFGAOF mask : item->askedAttributes) {
-            EXPECT_EQ(mask, SFGAO_FOLDER | SFGAO_STREAM);
+    for (const FakeShellItem& item : items) {
+        for (SFGAOF mask : item.askedAttributes) {
+            EXPECT_EQ(mask, kAskedAttributes);
         }
+        EXPECT_TRUE(item.askedNames.empty());
     }
-    // Only the first item is asked.
-    EXPECT_EQ(file.askedAttributes.size(), 4u);
+    // Only the first item is asked, once per selection.
+    EXPECT_EQ(file->askedAttributes.size(), 2u);
     for (IExplorerCommand* subcommand : subcommands) {
         EXPCMDFLAGS flags = 0x55;
         EXPECT_EQ(subcommand->GetFlags(&flags), S_OK);
@@ -185,17 +202,16 @@ TEST_F(ExplorerCommandTest, SubcommandTitlesComeFromTheSelectionTheyAreGiven) {
         GUID name = CLSID_ExplorerCommand;
         EXPECT_EQ(subcommand->GetCanonicalName(&name), E_NOTIMPL);
         EXPECT_EQ(name, GUID_NULL);
-        subcommand->Release();
     }
+    Release(subcommands);
     root->Release();
 }
 
 TEST_F(ExplorerCommandTest, HiddenUnlessTheFirstItemHasAFileSystemPath) {
-    FakeShellItem file = Item(u"C:\\a.txt");
-    FakeShellItem folder = Item(u"C:\\Photos", SFGAO_FOLDER);
-    FakeShellItem zip = Item(u"C:\\a.zip", SFGAO_FOLDER | SFGAO_STREAM);
-    FakeShellItem virtualFolder = VirtualItem();
-    FakeShellItem emptyPath = Item(u"");
+    FakeShellItem* file = Item(u"C:\\a.txt");
+    FakeShellItem* virtualFolder = VirtualItem();
+    FakeShellItem* unreadable = Item(u"C:\\b.txt");
+    unreadable->attributesResult = E_FAIL;
     struct Case {
         const char* what;
         std::vector<FakeShellItem*> items;
@@ -203,42 +219,75 @@ TEST_F(ExplorerCommandTest, HiddenUnlessTheFirstItemHasAFileSystemPath) {
         EXPCMDSTATE state;
     };
     const Case cases[] = {
-        {"file", {&file}, S_OK, S_OK, ECS_ENABLED},
-        {"folder", {&folder}, S_OK, S_OK, ECS_ENABLED},
-        {".zip", {&zip}, S_OK, S_OK, ECS_ENABLED},
-        {"file, then a virtual item", {&file, &virtualFolder}, S_OK, S_OK, ECS_ENABLED},
-        {"virtual item", {&virtualFolder}, S_OK, S_OK, ECS_HIDDEN},
-        {"virtual item, then a file", {&virtualFolder, &file}, S_OK, S_OK, ECS_HIDDEN},
-        {"empty path", {&emptyPath}, S_OK, S_OK, ECS_HIDDEN},
+        {"file", {file}, S_OK, S_OK, ECS_ENABLED},
+        {"folder", {Item(u"C:\\Photos", SFGAO_FOLDER)}, S_OK, S_OK, ECS_ENABLED},
+        {".zip", {Item(u"C:\\a.zip", SFGAO_FOLDER | SFGAO_STREAM)}, S_OK, S_OK, ECS_ENABLED},
+        {"file, then a virtual item", {file, virtualFolder}, S_OK, S_OK, ECS_ENABLED},
+        {"virtual item", {virtualFolder}, S_OK, S_OK, ECS_HIDDEN},
+        {"virtual item, then a file", {virtualFolder, file}, S_OK, S_OK, ECS_HIDDEN},
+        {"attributes unreadable", {unreadable}, S_OK, S_OK, ECS_HIDDEN},
         {"empty selection", {}, S_OK, S_OK, ECS_HIDDEN},
-        {"count unreadable", {&file}, E_FAIL, S_OK, ECS_HIDDEN},
-        {"item unreadable", {&file}, S_OK, E_FAIL, ECS_HIDDEN},
+        {"count unreadable", {file}, E_FAIL, S_OK, ECS_HIDDEN},
+        {"item unreadable", {file}, S_OK, E_FAIL, ECS_HIDDEN},
     };
     IExplorerCommand* root = Root();
     std::vector<IExplorerCommand*> nodes = Subcommands(root);
     nodes.insert(nodes.begin(), root);
     for (const Case& c : cases) {
-        FakeShellItemArray selection;
-        selection.items = c.items;
-        selection.countResult = c.countResult;
-        selection.itemResult = c.itemResult;
+        FakeShellItemArray* selection = Select(c.items);
+        selection->countResult = c.countResult;
+        selection->itemResult = c.itemResult;
         for (IExplorerCommand* node : nodes) {
-            EXPECT_EQ(State(node, &selection), c.state) << c.what;
+            EXPECT_EQ(State(node, selection), c.state) << c.what;
         }
     }
     for (IExplorerCommand* node : nodes) {
         EXPECT_EQ(State(node, nullptr), ECS_HIDDEN);
         EXPECT_EQ(node->GetState(nullptr, TRUE, nullptr), E_POINTER);
-        node->Release();
     }
-    for (FakeShellItem* item : {&file, &folder, &zip, &virtualFolder, &emptyPath}) {
-        EXPECT_EQ(item->references, 0);
-        for (SIGDN form : item->askedNames) {
-            EXPECT_EQ(form, SIGDN_FILESYSPATH);
-        }
+    Release(nodes);
+    // The state asks for no name: the attributes tell whether there is a path.
+    for (const FakeShellItem& item : items) {
+        EXPECT_TRUE(item.askedNames.empty());
     }
-    // The state asks nothing of the attributes.
-    EXPECT_TRUE(file.askedAttributes.empty());
+}
+
+// Explorer hands the root and the subcommands the same selection for one right-click: the shell is
+// asked about it once for the whole tree, and again only for another selection. The tree holds the
+// selection it knows until it is released.
+TEST_F(ExplorerCommandTest, TheTreeAsksTheShellOncePerSelection) {
+    FakeShellItem* file = Item(u"C:\\a.txt");
+    FakeShellItem* folder = Item(u"C:\\Photos", SFGAO_FOLDER);
+    FakeShellItemArray* forFile = Select({file});
+    FakeShellItemArray* forFolder = Select({folder});
+    IExplorerCommand* root = Root();
+    const std::vector<IExplorerCommand*> subcommands = Subcommands(root);
+    // What Explorer asks for one right-click and an open submenu.
+    EXPECT_EQ(State(root, forFile), ECS_ENABLED);
+    EXPECT_EQ(Title(root, forFile), u"Tarnwick");
+    for (IExplorerCommand* subcommand : subcommands) {
+        EXPECT_EQ(State(subcommand, forFile), ECS_ENABLED);
+    }
+    EXPECT_EQ(Title(subcommands[0], forFile), u"Backup this file");
+    EXPECT_EQ(Title(subcommands[1], forFile), u"Restore this file");
+    EXPECT_EQ(file->askedAttributes.size(), 1u);
+    EXPECT_EQ(forFile->references, 1);
+
+    // Another selection is asked about, and the first is given back.
+    EXPECT_EQ(Title(subcommands[1], forFolder), u"Show available backups");
+    EXPECT_EQ(State(root, forFolder), ECS_ENABLED);
+    EXPECT_EQ(folder->askedAttributes.size(), 1u);
+    EXPECT_EQ(forFile->references, 0);
+    EXPECT_EQ(forFolder->references, 1);
+    EXPECT_EQ(Title(subcommands[0], forFile), u"Backup this file");
+    EXPECT_EQ(file->askedAttributes.size(), 2u);
+
+    // A subcommand keeps its root, and what it knows, alive.
+    root->Release();
+    EXPECT_EQ(Title(subcommands[1], forFile), u"Restore this file");
+    EXPECT_EQ(file->askedAttributes.size(), 2u);
+    Release(subcommands);
+    EXPECT_EQ(forFile->references, 0);
 }
 
 // Picking a subcommand starts the helper exactly as the classic handler's entry of the same offset
@@ -284,58 +333,46 @@ TEST_F(ExplorerCommandTest, SubcommandsStartTheHelperAsTheClassicEntriesDo) {
         const std::vector<StartRequest> classic = starter.requests;
         ASSERT_EQ(classic.size(), 2u);
 
-        FakeShellItem item = Item(c.path, c.attributes);
-        FakeShellItem other = Item(u"C:\\other.txt");
-        FakeShellItemArray selection;
-        selection.items = {&item, &other};
+        FakeShellItem* other = Item(u"C:\\other.txt");
+        FakeShellItemArray* selection = Select({Item(c.path, c.attributes), other});
         starter.requests.clear();
-        EXPECT_EQ(subcommands[0]->Invoke(&selection, nullptr), S_OK);
-        EXPECT_EQ(subcommands[1]->Invoke(&selection, nullptr), S_OK);
+        EXPECT_EQ(subcommands[0]->Invoke(selection, nullptr), S_OK);
+        EXPECT_EQ(subcommands[1]->Invoke(selection, nullptr), S_OK);
         EXPECT_EQ(starter.requests, classic);
-        EXPECT_EQ(item.references + other.references, 0);
-        EXPECT_TRUE(other.askedNames.empty());
+        EXPECT_TRUE(other->askedNames.empty());
+        EXPECT_TRUE(other->askedAttributes.empty());
         if (&c == &cases[0]) {
             EXPECT_EQ(starter.requests, expectedForFirst);
         }
     }
     // A helper that cannot be started is not reported, as in the classic menu.
     starter.refuseAll = true;
-    FakeShellItem file = Item(u"C:\\a.txt");
-    FakeShellItemArray selection;
-    selection.items = {&file};
     starter.requests.clear();
-    EXPECT_EQ(subcommands[0]->Invoke(&selection, nullptr), S_OK);
+    EXPECT_EQ(subcommands[0]->Invoke(Select({Item(u"C:\\a.txt")}), nullptr), S_OK);
     EXPECT_EQ(starter.requests.size(), 1u);
-    for (IExplorerCommand* subcommand : subcommands) {
-        subcommand->Release();
-    }
+    Release(subcommands);
     root->Release();
 }
 
 TEST_F(ExplorerCommandTest, WithoutAFileSystemPathNothingIsStarted) {
-    FakeShellItem virtualFolder = VirtualItem();
-    FakeShellItem emptyPath = Item(u"");
-    FakeShellItemArray forVirtual, forEmptyPath, empty;
-    forVirtual.items = {&virtualFolder};
-    forEmptyPath.items = {&emptyPath};
+    FakeShellItem* nameless = Item(u"C:\\a.txt");
+    nameless->hasPath = false;  // its name cannot be had after all
+    const std::vector<IShellItemArray*> selections = {Select({VirtualItem()}), Select({Item(u"")}),
+                                                      Select({nameless}), Select({}), nullptr};
     IExplorerCommand* root = Root();
     const std::vector<IExplorerCommand*> subcommands = Subcommands(root);
     for (IExplorerCommand* subcommand : subcommands) {
-        for (IShellItemArray* selection :
-             std::vector<IShellItemArray*>{&forVirtual, &forEmptyPath, &empty, nullptr}) {
+        for (IShellItemArray* selection : selections) {
             EXPECT_EQ(subcommand->Invoke(selection, nullptr), E_INVALIDARG);
         }
-        subcommand->Release();
     }
+    Release(subcommands);
     root->Release();
     EXPECT_TRUE(starter.requests.empty());
-    EXPECT_EQ(virtualFolder.references + emptyPath.references, 0);
 }
 
 TEST_F(ExplorerCommandTest, TheEnumeratorHandsOutTheTwoSubcommandsInOrder) {
-    FakeShellItem file = Item(u"C:\\a.txt");
-    FakeShellItemArray selection;
-    selection.items = {&file};
+    FakeShellItemArray* selection = Select({Item(u"C:\\a.txt")});
     IExplorerCommand* root = Root();
     IEnumExplorerCommand* enumerator = nullptr;
     ASSERT_EQ(root->EnumSubCommands(&enumerator), S_OK);
@@ -352,8 +389,8 @@ TEST_F(ExplorerCommandTest, TheEnumeratorHandsOutTheTwoSubcommandsInOrder) {
     EXPECT_EQ(enumerator->Next(1, &none, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 0u);
     EXPECT_EQ(none, root);  // nothing written
-    EXPECT_EQ(Title(first, &selection), u"Backup this file");
-    EXPECT_EQ(Title(second, &selection), u"Restore this file");
+    EXPECT_EQ(Title(first, selection), u"Backup this file");
+    EXPECT_EQ(Title(second, selection), u"Restore this file");
     EXPECT_EQ(module.lockCount, 4);
 
     // Back to the start; a clone goes on from where it was made.
@@ -364,7 +401,7 @@ TEST_F(ExplorerCommandTest, TheEnumeratorHandsOutTheTwoSubcommandsInOrder) {
     IExplorerCommand* fromClone[2] = {};
     EXPECT_EQ(clone->Next(2, fromClone, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 1u);
-    EXPECT_EQ(Title(fromClone[0], &selection), u"Restore this file");
+    EXPECT_EQ(Title(fromClone[0], selection), u"Restore this file");
     fromClone[0]->Release();
     EXPECT_EQ(enumerator->Skip(5), S_FALSE);
     EXPECT_EQ(clone->Skip(0), S_OK);
@@ -378,16 +415,15 @@ TEST_F(ExplorerCommandTest, TheEnumeratorHandsOutTheTwoSubcommandsInOrder) {
     EXPECT_EQ(two[0], nullptr);
     EXPECT_EQ(enumerator->Next(2, two, &fetched), S_OK);
     EXPECT_EQ(fetched, 2u);
-    two[0]->Release();
-    two[1]->Release();
+    Release({two[0], two[1]});
     EXPECT_EQ(enumerator->Clone(nullptr), E_POINTER);
 
     enumerator->Release();
     first->Release();
     EXPECT_EQ(module.lockCount, 2);  // the root and the second subcommand
     root->Release();
+    EXPECT_EQ(module.lockCount, 2);  // the second subcommand holds the root
     second->Release();
-    EXPECT_EQ(file.references, 0);
 }
 
 // Objects count themselves in the module; identity and interfaces; aggregation is refused.
@@ -435,10 +471,10 @@ TEST_F(ExplorerCommandTest, CountingIdentityAndInterfaces) {
     EXPECT_EQ(enumerator->QueryInterface(IID_IExplorerCommand, &none), E_NOINTERFACE);
     EXPECT_EQ(none, nullptr);
 
-    // The object outlives its creator's references: the enumerator holds none of the root.
-    EXPECT_EQ(static_cast<IUnknown*>(unknown)->Release(), 1u);
-    EXPECT_EQ(command->Release(), 0u);
-    EXPECT_EQ(module.lockCount, 1);
+    // The enumerator holds the root: the root goes with the enumerator's last release.
+    EXPECT_EQ(static_cast<IUnknown*>(unknown)->Release(), 2u);
+    EXPECT_EQ(command->Release(), 1u);
+    EXPECT_EQ(module.lockCount, 2);
     EXPECT_EQ(enumerator->Release(), 0u);
     EXPECT_EQ(module.lockCount, 0);
 
@@ -457,9 +493,7 @@ TEST_F(ExplorerCommandTest, CountingIdentityAndInterfaces) {
 // Out of memory and a platform that cannot name the DLL: every method answers with a result, none
 // lets an exception out, nothing is started and nothing is left held.
 TEST_F(ExplorerCommandTest, FailuresAreResultsAndLeaveNothingBehind) {
-    FakeShellItem file = Item(u"C:\\a.txt");
-    FakeShellItemArray selection;
-    selection.items = {&file};
+    FakeShellItemArray* selection = Select({Item(u"C:\\a.txt")});
     IExplorerCommand* root = Root();
 
     void* none = reinterpret_cast<void*>(1);
@@ -490,8 +524,7 @@ TEST_F(ExplorerCommandTest, FailuresAreResultsAndLeaveNothingBehind) {
     const std::vector<IExplorerCommand*> subcommands = Subcommands(root);
     EXPECT_EQ(enumerator->Next(2, two, &fetched), S_OK);
     EXPECT_EQ(fetched, 2u);
-    two[0]->Release();
-    two[1]->Release();
+    Release({two[0], two[1]});
     enumerator->Release();
 
     // The strings handed out cannot be allocated.
@@ -500,36 +533,31 @@ TEST_F(ExplorerCommandTest, FailuresAreResultsAndLeaveNothingBehind) {
             LPWSTR text = reinterpret_cast<LPWSTR>(&fetched);
             com::fake::FailTaskAllocations(1);
             EXPECT_EQ(
-                which == 0 ? node->GetTitle(&selection, &text) : node->GetIcon(&selection, &text),
+                which == 0 ? node->GetTitle(selection, &text) : node->GetIcon(selection, &text),
                 E_OUTOFMEMORY);
             EXPECT_EQ(text, nullptr);
         }
     }
-    // The item's path cannot be handed out: hidden, and nothing started.
+    // The item's path cannot be handed out: nothing started.
     com::fake::FailTaskAllocations(1);
-    EXPECT_EQ(State(subcommands[0], &selection), ECS_HIDDEN);
-    com::fake::FailTaskAllocations(1);
-    EXPECT_EQ(subcommands[0]->Invoke(&selection, nullptr), E_INVALIDARG);
+    EXPECT_EQ(subcommands[0]->Invoke(selection, nullptr), E_INVALIDARG);
 
     // The DLL's name cannot be had, or copying it runs out of memory.
     shell.moduleFileName.clear();
     LPWSTR icon = reinterpret_cast<LPWSTR>(&fetched);
-    EXPECT_EQ(root->GetIcon(&selection, &icon), E_FAIL);
+    EXPECT_EQ(root->GetIcon(selection, &icon), E_FAIL);
     EXPECT_EQ(icon, nullptr);
     shell.moduleFileName = kModule;
     shell.moduleFileNameThrows = true;
-    EXPECT_EQ(root->GetIcon(&selection, &icon), E_OUTOFMEMORY);
+    EXPECT_EQ(root->GetIcon(selection, &icon), E_OUTOFMEMORY);
     EXPECT_EQ(icon, nullptr);
-    EXPECT_EQ(subcommands[0]->Invoke(&selection, nullptr), E_OUTOFMEMORY);
+    EXPECT_EQ(subcommands[0]->Invoke(selection, nullptr), E_OUTOFMEMORY);
     EXPECT_TRUE(starter.requests.empty());
     shell.moduleFileNameThrows = false;
     com::fake::FailTaskAllocations(0);
 
-    for (IExplorerCommand* subcommand : subcommands) {
-        subcommand->Release();
-    }
+    Release(subcommands);
     root->Release();
-    EXPECT_EQ(file.references, 0);
 }
 
 }  // namespace

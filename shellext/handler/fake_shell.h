@@ -40,6 +40,16 @@ class Uncounted : public Interface {
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
 
+// The same for a stand-in that counts the references taken and given back (without living by them).
+template <class Interface>
+class Counted : public Uncounted<Interface> {
+  public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
+
+    int references = 0;  // taken and not given back
+};
+
 // The shell's data object for a selection: hands out `memory` as its CF_HDROP medium, or fails
 // with `result`, and records what it was asked. Not counted: it lives as long as its owner.
 class FakeDataObject : public Uncounted<IDataObject> {
@@ -76,16 +86,11 @@ struct FakeMenu {
 };
 
 // A shell item as the shell's own items answer: its file-system path (none for a virtual item,
-// whose name request fails) and its attributes. Counts the references taken and given back and what
+// whose name request fails) and its attributes (SFGAO_FILESYSTEM among them for an item with a
+// path). Counts the references taken and given back and what
 // it was asked. Lives as long as its owner; the counts only record.
-class FakeShellItem : public IShellItem {
+class FakeShellItem : public Counted<IShellItem> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** result) override {
-        *result = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
     // The path as a new string of task memory, as the shell hands names out.
     HRESULT STDMETHODCALLTYPE GetDisplayName(SIGDN form, LPWSTR* name) override;
     // The attributes of `mask` that the item has: S_OK when it has them all, S_FALSE otherwise.
@@ -95,14 +100,13 @@ class FakeShellItem : public IShellItem {
     std::u16string path;
     SFGAOF attributes = 0;
     HRESULT attributesResult = S_OK;  // a failure here is returned as it is
-    int references = 0;               // taken and not given back
     std::vector<SIGDN> askedNames;
     std::vector<SFGAOF> askedAttributes;
 };
 
 // The selection Explorer hands an Explorer command: its items, in order, each handed out with a
-// reference of its own. Not counted: it lives as long as its owner.
-class FakeShellItemArray : public Uncounted<IShellItemArray> {
+// reference of its own. Counts the references taken and given back; lives as long as its owner.
+class FakeShellItemArray : public Counted<IShellItemArray> {
   public:
     HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override;
     HRESULT STDMETHODCALLTYPE GetItemAt(DWORD index, IShellItem** item) override;

@@ -293,7 +293,7 @@ TEST_F(ServerTest, TheExplorerCommandIsServedAndCountedBesideTheHandler) {
 
     IEnumExplorerCommand* enumerator = nullptr;
     ASSERT_EQ(root->EnumSubCommands(&enumerator), S_OK);
-    EXPECT_EQ(root->Release(), 0u);
+    EXPECT_EQ(root->Release(), 1u);  // the enumerator holds the root
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     IExplorerCommand* subcommand = nullptr;
     ASSERT_EQ(enumerator->Next(1, &subcommand, nullptr), S_OK);
