@@ -25,8 +25,8 @@ inline constexpr char16_t kExplorerCommandTitle[] = u"Tarnwick";
 // How many subcommands the root has: the classic menu's entries at command offsets 1 and 2.
 constexpr ULONG kSubCommandCount = 2;
 
-// What the tree shows depends on of a selection: whether its first item has a file-system path
-// (SFGAO_FILESYSTEM: only such items have one), and whether that item is a file. A folder is
+// The facts of a selection that the tree shows depend on: whether its first item has a file-system
+// path (SFGAO_FILESYSTEM: only such items have one), and whether that item is a file. A folder is
 // SFGAO_FOLDER without SFGAO_STREAM, so that a .zip, which is both, counts as a file; no item, or
 // attributes that cannot be read, give no path and a file.
 struct SelectionFacts {
