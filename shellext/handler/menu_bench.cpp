@@ -86,9 +86,10 @@ void BM_ExplorerCommand(benchmark::State& state) {
     }
     auto* factory = static_cast<IClassFactory*>(made);
     fakeShell.moduleFileName = u"C:\\Program Files\\Tarnwick Client's App\\twShellExt_64.dll";
-    // The selection Explorer hands over: the same file, as a shell item with its path.
+    // The selection Explorer hands over: the same file, as a file-system shell item.
     tw::FakeShellItem file;
     file.path = File().widePath;
+    file.attributes = SFGAO_FILESYSTEM;
     tw::FakeShellItemArray selection;
     selection.items = {&file};
     int failures = 0;
