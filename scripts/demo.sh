@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # make demo: shows the product working under Wine, in a throwaway prefix, after `make dist`:
-# twShellExt_64.dll registered from dist/ with regsvr32, its registry entries, the context-menu
-# entries a file and a folder get through COM activation from the registry (as Explorer gets them),
-# "Backup this file" picked with a recording twHelper.exe, a snapshot made with twVss_64.exe -c C:\
-# and deleted with -d and the printed name (against the test stand-in for the VSS service, since
-# Wine's own has none), and the uninstall helper unregistering the DLL. The file's menu is rendered
-# under Xvfb to build/demo/context-menu.png.
+# twShellExt_64.dll registered from dist/ with regsvr32, its registry entries, the menus a file, a
+# folder and This PC get: Windows 11's, the Explorer command's tree as Explorer would draw it, beside
+# the classic context-menu entries that come through COM activation from the registry (as Explorer
+# gets them), "Backup this file" picked in the classic menu and "Show available backups" in the
+# Windows 11 one with a recording twHelper.exe, a snapshot made with twVss_64.exe -c C:\ and deleted
+# with -d and the printed name (against the test stand-in for the VSS service, since Wine's own has
+# none), and the uninstall helper unregistering the DLL. The file's menu is rendered under Xvfb to
+# build/demo/context-menu.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -85,20 +87,41 @@ echo "regsvr32 exit code: $code"
 say "What registration wrote"
 show_entries
 
-say "The context-menu entries, from a handler the COM runtime made through the registration"
-wine_ "$work/twshellext_demo.exe" entries "$file" "$folder"
+this_pc='::{20D04FE0-3AEA-1069-A2D8-08002B30309D}'
+say "The menus of a file, a folder and This PC ($this_pc)"
+echo "Windows 11 menu: the Explorer command {A09105CC-93EB-4C7E-BA18-9038B1D88144} as Explorer draws"
+echo "it. Windows 11 finds it through the package registered for the install folder"
+echo "(docs/installer.md), which Wine cannot register; here twshellext_demo plays COM's part for the"
+echo "package's class: it loads the DLL the package names and asks its DllGetClassObject."
+echo "Classic menu: the entries of a handler that the COM runtime made through the registration, as"
+echo "Explorer gets it (Windows 11 shows them under \"Show more options\")."
+wine_ "$work/twshellext_demo.exe" menus "$app\\twShellExt_64.dll" "$file" "$folder" "$this_pc"
+echo "(This PC has no file-system path, so the Windows 11 menu hides the command. The classic"
+echo "handler reads the file list of the shell's data object instead, and Wine's for This PC names"
+echo "a file, ...\\Desktop\\My Computer, so the classic entries appear there under Wine.)"
 
-say "Picking \"Backup this file\" for $file"
+# Waits for the one record of the recording twHelper.exe, prints it and removes it.
+show_helper_start() {
+    local record=
+    for _ in $(seq 1 300); do
+        record=$(find "$app_unix" -name 'twHelper-*.record' | head -n 1)
+        [ -n "$record" ] && break
+        sleep 0.1
+    done
+    [ -n "$record" ] || { echo "make demo: twHelper.exe was not started" >&2; exit 1; }
+    echo "twHelper.exe was started in: $(head -n 1 "$record")"
+    echo "with the command line:       $(sed -n 2p "$record")"
+    rm -f "$record"
+}
+
+say "Picking \"Backup this file\" for $file in the classic menu"
 wine_ "$work/twshellext_demo.exe" pick "$file" "Backup this file"
-record=
-for _ in $(seq 1 300); do
-    record=$(find "$app_unix" -name 'twHelper-*.record' | head -n 1)
-    [ -n "$record" ] && break
-    sleep 0.1
-done
-[ -n "$record" ] || { echo "make demo: twHelper.exe was not started" >&2; exit 1; }
-echo "twHelper.exe was started in: $(head -n 1 "$record")"
-echo "with the command line:       $(sed -n 2p "$record")"
+show_helper_start
+
+say "Picking \"Show available backups\" for $folder in the Windows 11 menu"
+wine_ "$work/twshellext_demo.exe" pick-command "$app\\twShellExt_64.dll" "$folder" \
+    "Show available backups"
+show_helper_start
 
 say "The file's menu on screen (build/demo/context-menu.png)"
 mkdir -p build/demo

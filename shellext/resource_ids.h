@@ -12,3 +12,6 @@
 #define TW_IDB_BACKUP_FOLDER 203
 #define TW_IDB_BACKUP_FILE 204
 #define TW_IDB_SHOW_BACKUPS 205
+// The icon of the Explorer command's entries in Windows 11's menu: an icon group holding the same
+// picture at 16 to 48 pixels, which the command names as "<the DLL's path>,-206".
+#define TW_IDI_EXPLORER_COMMAND 206

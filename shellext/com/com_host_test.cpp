@@ -1,6 +1,7 @@
-// The COM layer on its own, with a class of its own: what the creation functions do when a
-// construction throws, the module lock held around a destruction, and a module whose class-table
-// lock could not be made. (The DLL's tests drive the same layer through its exports.)
+// The COM layer on its own, with classes of its own: what the creation functions do when a
+// construction throws, the module lock held around a destruction, a class that refuses
+// aggregation, and a module whose class-table lock could not be made. (The DLL's tests drive the
+// same layer through its exports.)
 #include <gtest/gtest.h>
 
 #include "com_objects.h"
@@ -46,6 +47,20 @@ const InterfaceEntry<Probe> Probe::interfaceMap[] = {
     {nullptr, nullptr},
 };
 
+// The same for a class whose objects never live inside an aggregate (counted with the probes).
+class SoloProbe : public CComObjectRootEx<CComSingleThreadModel>,
+                  public CComCoClass<SoloProbe, &CLSID_Probe, Aggregation::Refused>,
+                  public IProbe {
+  public:
+    SoloProbe() { ++Probe::alive; }
+    virtual ~SoloProbe() { --Probe::alive; }
+    static const InterfaceEntry<SoloProbe> interfaceMap[];
+};
+const InterfaceEntry<SoloProbe> SoloProbe::interfaceMap[] = {
+    {&IID_IProbe, &FaceOf<SoloProbe, IProbe>},
+    {nullptr, nullptr},
+};
+
 namespace {
 
 class ComLayer : public ::testing::Test {
@@ -87,6 +102,33 @@ TEST_F(ComLayer, DestructionHappensWhileTheModuleIsStillLocked) {
     EXPECT_EQ(static_cast<IUnknown*>(made)->Release(), 0u);
     EXPECT_EQ(Probe::lockCountWhileDestroyed, 1);
     EXPECT_EQ(module.lockCount, 0);
+}
+
+TEST_F(ComLayer, AClassThatRefusesAggregationMakesNothingForAnOuterUnknown) {
+    FakeOuterUnknown outer;
+    void* made = nullptr;
+    ASSERT_EQ(SoloProbe::CreateClassObject(&SoloProbe::CreateInstance, IID_IClassFactory, &made),
+              S_OK);
+    auto* factory = static_cast<IClassFactory*>(made);
+    for (const IID* iid : {&IID_IUnknown, &IID_IProbe}) {
+        void* result = reinterpret_cast<void*>(1);
+        EXPECT_EQ(SoloProbe::CreateInstance(&outer, *iid, &result), CLASS_E_NOAGGREGATION);
+        EXPECT_EQ(result, nullptr);
+        result = reinterpret_cast<void*>(1);
+        EXPECT_EQ(factory->CreateInstance(&outer, *iid, &result), CLASS_E_NOAGGREGATION);
+        EXPECT_EQ(result, nullptr);
+    }
+    EXPECT_EQ(SoloProbe::CreateInstance(&outer, IID_IUnknown, nullptr), E_POINTER);
+    EXPECT_EQ(Probe::alive, 0);
+    EXPECT_EQ(module.lockCount, 0);
+    EXPECT_EQ(outer.addRefs + outer.releases, 0);
+    EXPECT_TRUE(outer.queried.empty());
+
+    // Without an outer unknown it is made as any other.
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IProbe, &made), S_OK);
+    EXPECT_EQ(Probe::alive, 1);
+    EXPECT_EQ(static_cast<IUnknown*>(made)->Release(), 0u);
+    factory->Release();
 }
 
 TEST_F(ComLayer, TheModuleServesTheClassObjectOfItsTable) {

@@ -264,16 +264,30 @@ class CComClassFactory : public IClassFactory, public CComObjectRootEx<CComMulti
     CreateInstanceFunction instanceCreator = nullptr;
 };
 
+// Whether the objects of a class may live inside an aggregate.
+enum class Aggregation { Allowed, Refused };
+
 // Ties class T to its class identifier and gives it the two creation functions of its class entry.
-template <class T, const CLSID* classId>
+template <class T, const CLSID* classId, Aggregation aggregation = Aggregation::Allowed>
 class CComCoClass {
   public:
     static const CLSID& GetObjectCLSID() noexcept { return *classId; }
 
-    // Plain creation without an outer unknown, aggregated creation with one.
+    // Plain creation without an outer unknown; with one, aggregated creation, or, for a class that
+    // refuses aggregation, CLASS_E_NOAGGREGATION whatever is asked for, and nothing made.
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** result) noexcept {
-        return outer == nullptr ? CComObject<T>::CreateInstance(iid, result)
-                                : CComAggObject<T>::CreateInstance(outer, iid, result);
+        if (outer == nullptr) {
+            return CComObject<T>::CreateInstance(iid, result);
+        }
+        if constexpr (aggregation == Aggregation::Allowed) {
+            return CComAggObject<T>::CreateInstance(outer, iid, result);
+        } else {
+            if (result == nullptr) {
+                return E_POINTER;
+            }
+            *result = nullptr;
+            return CLASS_E_NOAGGREGATION;
+        }
     }
     static HRESULT CreateClassObject(CreateInstanceFunction instanceCreator, REFIID iid,
                                      void** result) noexcept {

@@ -1,5 +1,6 @@
 // The few platform facilities the COM bookkeeping rests on: a critical section whose creation can
-// fail, the memory of COM objects, the module's own image, and the entry point's
+// fail, the memory of COM objects and the task memory of out parameters, the module's own image,
+// and the entry point's
 // thread-notification switch. The Windows build implements them with Win32 (com_platform_win.cpp);
 // the host build with the standard library and failure injection for tests (fake_com_platform.h).
 //
@@ -43,6 +44,12 @@ class CriticalSection {
 // Memory for COM objects (the objects' own operator new and delete): null when none is left.
 void* AllocateObject(std::size_t size) noexcept;
 void FreeObject(void* memory) noexcept;
+
+// The COM runtime's task memory (CoTaskMemAlloc, CoTaskMemFree): what a method hands its caller
+// through an out parameter, and what the caller frees of what another object handed it. Null when
+// none is left; freeing null does nothing.
+void* AllocateTaskMemory(std::size_t size) noexcept;
+void FreeTaskMemory(void* memory) noexcept;
 
 // DisableThreadLibraryCalls: the entry point gets no thread notifications from now on.
 void StopThreadNotifications(HINSTANCE module) noexcept;

@@ -35,6 +35,14 @@ void FreeObject(void* memory) noexcept {
     std::free(memory);
 }
 
+void* AllocateTaskMemory(std::size_t size) noexcept {
+    return CoTaskMemAlloc(size);
+}
+
+void FreeTaskMemory(void* memory) noexcept {
+    CoTaskMemFree(memory);
+}
+
 void StopThreadNotifications(HINSTANCE module) noexcept {
     DisableThreadLibraryCalls(module);
 }

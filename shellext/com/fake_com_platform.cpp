@@ -9,6 +9,9 @@ namespace {
 std::atomic<int> failingLockCreations{0};
 std::atomic<DWORD> lockCreationError{0};
 std::atomic<int> failingAllocations{0};
+std::atomic<int> allocationsBeforeFailing{0};
+std::atomic<int> failingTaskAllocations{0};
+std::atomic<int> liveTaskAllocations{0};
 std::atomic<int> uncreatedLockUses{0};
 std::atomic<int> threadNotificationStops{0};
 
@@ -58,11 +61,32 @@ void CriticalSection::Delete() noexcept {
 }
 
 void* AllocateObject(std::size_t size) noexcept {
+    if (TakeOne(allocationsBeforeFailing)) {
+        return std::malloc(size);
+    }
     return TakeOne(failingAllocations) ? nullptr : std::malloc(size);
 }
 
 void FreeObject(void* memory) noexcept {
     std::free(memory);
+}
+
+void* AllocateTaskMemory(std::size_t size) noexcept {
+    if (TakeOne(failingTaskAllocations)) {
+        return nullptr;
+    }
+    void* memory = std::malloc(size);
+    if (memory != nullptr) {
+        ++liveTaskAllocations;
+    }
+    return memory;
+}
+
+void FreeTaskMemory(void* memory) noexcept {
+    if (memory != nullptr) {
+        --liveTaskAllocations;
+        std::free(memory);
+    }
 }
 
 void StopThreadNotifications(HINSTANCE) noexcept {
@@ -81,8 +105,17 @@ void FailLockCreations(int count, DWORD error) {
     failingLockCreations = count;
 }
 
-void FailAllocations(int count) {
+void FailAllocations(int count, int after) {
+    allocationsBeforeFailing = after;
     failingAllocations = count;
+}
+
+void FailTaskAllocations(int count) {
+    failingTaskAllocations = count;
+}
+
+int LiveTaskAllocations() {
+    return liveTaskAllocations.load();
 }
 
 int UncreatedLockUses() {

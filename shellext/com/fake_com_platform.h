@@ -8,8 +8,12 @@ namespace tw::com::fake {
 
 // The next `count` critical-section creations fail with `error`.
 void FailLockCreations(int count, DWORD error);
-// The next `count` object allocations give null.
-void FailAllocations(int count);
+// The next `count` object allocations give null, after the first `after` of them succeed.
+void FailAllocations(int count, int after = 0);
+// The next `count` task-memory allocations give null.
+void FailTaskAllocations(int count);
+// Task-memory blocks allocated and not yet freed.
+int LiveTaskAllocations();
 // How often a critical section was entered, left or deleted without having been created.
 int UncreatedLockUses();
 // How often StopThreadNotifications was called.

@@ -49,6 +49,10 @@ std::u16string ModuleDirectoryOf(const std::u16string& moduleFileName) {
     return directory.empty() ? moduleFileName + u'\\' : directory;
 }
 
+std::u16string ModuleDirectory(ShellPlatform& platform, HINSTANCE module) {
+    return ModuleDirectoryOf(platform.ModuleFileName(module));
+}
+
 std::u16string HelperPathIn(const std::u16string& moduleDirectory) {
     return moduleDirectory + u"twHelper.exe";
 }
@@ -57,6 +61,23 @@ StartRequest HelperStartRequest(const char16_t* option, const std::u16string& se
                                 const std::u16string& moduleDirectory) {
     return StartRequest{u"open", HelperPathIn(moduleDirectory), option + selectedPath,
                         moduleDirectory, SW_SHOW};
+}
+
+HRESULT CarryOutCommand(ShellPlatform& platform, HINSTANCE module, uintptr_t verb,
+                        bool selectionIsFile, const std::u16string& selectedPath) noexcept {
+    const CommandDecision decision = DecideCommand(verb, selectionIsFile);
+    if (decision.option == nullptr) {
+        return decision.result;
+    }
+    try {
+        // The helper runs on its own; whether the start succeeded is not reported.
+        platform.HelperStarter().Start(
+            HelperStartRequest(decision.option, selectedPath, ModuleDirectory(platform, module)));
+    } catch (...) {
+        // Out of memory while the request was put together: nothing was started.
+        return E_OUTOFMEMORY;
+    }
+    return decision.result;
 }
 
 }  // namespace tw

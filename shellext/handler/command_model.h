@@ -1,11 +1,13 @@
-// What picking a menu entry does: which helper command a command offset leads to, and the exact
-// start request of the helper program twHelper.exe that sits beside the server module. All of it
-// is UTF-16, so that the helper is handed the selected item exactly as it is named on disk.
+// What picking a menu entry does: which helper command a command offset leads to, the exact start
+// request of the helper program twHelper.exe that sits beside the server module, and the one path
+// by which the context-menu handler and the Explorer command carry a command out. All of it is
+// UTF-16, so that the helper is handed the selected item exactly as it is named on disk.
 #pragma once
 
 #include <string>
 
 #include "process_start.h"
+#include "shell_platform.h"
 #include "shell_types.h"
 
 namespace tw {
@@ -32,6 +34,9 @@ CommandDecision DecideCommand(uintptr_t verb, bool selectionIsFile);
 // a name that could not be obtained).
 std::u16string ModuleDirectoryOf(const std::u16string& moduleFileName);
 
+// ModuleDirectoryOf the file name of the module `module`, read through `platform` at each call.
+std::u16string ModuleDirectory(ShellPlatform& platform, HINSTANCE module);
+
 // The helper program's path in `moduleDirectory`: the directory followed by "twHelper.exe".
 std::u16string HelperPathIn(const std::u16string& moduleDirectory);
 
@@ -39,5 +44,12 @@ std::u16string HelperPathIn(const std::u16string& moduleDirectory);
 // followed by the path (unquoted, whatever it holds) as its parameters.
 StartRequest HelperStartRequest(const char16_t* option, const std::u16string& selectedPath,
                                 const std::u16string& moduleDirectory);
+
+// Carries out command offset `verb` (as DecideCommand reads it) for the selected item: for offsets
+// 1 and 2, twHelper.exe is started from the directory of the module `module` through `platform`,
+// and whether the start succeeded is not reported. Returns the decision's result; E_OUTOFMEMORY
+// with nothing started when memory runs out while the start is put together.
+HRESULT CarryOutCommand(ShellPlatform& platform, HINSTANCE module, uintptr_t verb,
+                        bool selectionIsFile, const std::u16string& selectedPath) noexcept;
 
 }  // namespace tw

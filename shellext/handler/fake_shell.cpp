@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <new>
+
+#include "com_platform.h"
 
 #include "utf16.h"
 
@@ -110,12 +113,62 @@ void FakeShell::SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture) 
 }
 
 std::u16string FakeShell::ModuleFileName(HINSTANCE) {
+    if (moduleFileNameThrows) {
+        throw std::bad_alloc();
+    }
     return moduleFileName;
 }
 
 ProcessStarter& FakeShell::HelperStarter() {
     static RefusingStarter refusing;
     return starter != nullptr ? *starter : refusing;
+}
+
+HRESULT FakeShellItem::GetDisplayName(SIGDN form, LPWSTR* name) {
+    askedNames.push_back(form);
+    *name = nullptr;
+    if (form != SIGDN_FILESYSPATH || !hasPath) {
+        return E_INVALIDARG;
+    }
+    auto* copy =
+        static_cast<char16_t*>(com::AllocateTaskMemory((path.size() + 1) * sizeof(char16_t)));
+    if (copy == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    path.copy(copy, path.size());
+    copy[path.size()] = u'\0';
+    *name = copy;
+    return S_OK;
+}
+
+HRESULT FakeShellItem::GetAttributes(SFGAOF mask, SFGAOF* result) {
+    askedAttributes.push_back(mask);
+    if (FAILED(attributesResult)) {
+        return attributesResult;
+    }
+    *result = attributes & mask;
+    return *result == mask ? S_OK : S_FALSE;
+}
+
+HRESULT FakeShellItemArray::GetCount(DWORD* count) {
+    if (FAILED(countResult)) {
+        return countResult;
+    }
+    *count = static_cast<DWORD>(items.size());
+    return S_OK;
+}
+
+HRESULT FakeShellItemArray::GetItemAt(DWORD index, IShellItem** item) {
+    *item = nullptr;
+    if (FAILED(itemResult)) {
+        return itemResult;
+    }
+    if (index >= items.size()) {
+        return E_INVALIDARG;
+    }
+    items[index]->AddRef();
+    *item = items[index];
+    return S_OK;
 }
 
 }  // namespace tw

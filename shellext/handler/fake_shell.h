@@ -27,9 +27,10 @@ struct FakeDropMemory {
     HGLOBAL handle() { return this; }
 };
 
-// The shell's data object for a selection: hands out `memory` as its CF_HDROP medium, or fails
-// with `result`, and records what it was asked. Not counted: it lives as long as its owner.
-class FakeDataObject : public IDataObject {
+// The IUnknown part of a stand-in that lives as long as its owner: it answers no other interface
+// and counts nothing.
+template <class Interface>
+class Uncounted : public Interface {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** result) override {
         *result = nullptr;
@@ -37,6 +38,22 @@ class FakeDataObject : public IDataObject {
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+// The same for a stand-in that counts the references taken and given back (without living by them).
+template <class Interface>
+class Counted : public Uncounted<Interface> {
+  public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
+
+    int references = 0;  // taken and not given back
+};
+
+// The shell's data object for a selection: hands out `memory` as its CF_HDROP medium, or fails
+// with `result`, and records what it was asked. Not counted: it lives as long as its owner.
+class FakeDataObject : public Uncounted<IDataObject> {
+  public:
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         askedFormat = *format;
         offeredMedium = *medium;
@@ -68,6 +85,37 @@ struct FakeMenu {
     HMENU handle() { return reinterpret_cast<HMENU>(this); }
 };
 
+// A shell item as the shell's own items answer: its file-system path (none for a virtual item,
+// whose name request fails) and its attributes (SFGAO_FILESYSTEM among them for an item with a
+// path). Counts the references taken and given back and what
+// it was asked. Lives as long as its owner; the counts only record.
+class FakeShellItem : public Counted<IShellItem> {
+  public:
+    // The path as a new string of task memory, as the shell hands names out.
+    HRESULT STDMETHODCALLTYPE GetDisplayName(SIGDN form, LPWSTR* name) override;
+    // The attributes of `mask` that the item has: S_OK when it has them all, S_FALSE otherwise.
+    HRESULT STDMETHODCALLTYPE GetAttributes(SFGAOF mask, SFGAOF* result) override;
+
+    bool hasPath = true;
+    std::u16string path;
+    SFGAOF attributes = 0;
+    HRESULT attributesResult = S_OK;  // a failure here is returned as it is
+    std::vector<SIGDN> askedNames;
+    std::vector<SFGAOF> askedAttributes;
+};
+
+// The selection Explorer hands an Explorer command: its items, in order, each handed out with a
+// reference of its own. Counts the references taken and given back; lives as long as its owner.
+class FakeShellItemArray : public Counted<IShellItemArray> {
+  public:
+    HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override;
+    HRESULT STDMETHODCALLTYPE GetItemAt(DWORD index, IShellItem** item) override;
+
+    std::vector<FakeShellItem*> items;
+    HRESULT countResult = S_OK;  // a failure of GetCount
+    HRESULT itemResult = S_OK;   // a failure of GetItemAt
+};
+
 class FakeShell final : public ShellPlatform {
   public:
     FakeShell() = default;
@@ -75,8 +123,10 @@ class FakeShell final : public ShellPlatform {
     // Bitmaps: every successful load makes a new handle, which DeleteBitmap frees. Loads of the
     // identifiers in `failingBitmaps` give null.
     std::set<WORD> failingBitmaps;
-    // What ModuleFileName gives (for any module handle).
+    // What ModuleFileName gives (for any module handle), or, with `moduleFileNameThrows`, the
+    // std::bad_alloc of a copy that ran out of memory.
     std::u16string moduleFileName;
+    bool moduleFileNameThrows = false;
     // Where HelperStarter's requests go; null: a starter that refuses every request.
     ProcessStarter* starter = nullptr;
 

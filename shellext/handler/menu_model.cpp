@@ -2,6 +2,13 @@
 
 namespace tw {
 
+const char* EntryText(UINT offset, bool selectionIsFile) {
+    if (offset == 1) {
+        return selectionIsFile ? "Backup this file" : "Backup this folder";
+    }
+    return selectionIsFile ? "Restore this file" : "Show available backups";
+}
+
 MenuPlan PlanMenu(bool selectionIsFile, const MenuPictures& pictures, UINT indexMenu,
                   UINT idCmdFirst, UINT flags) {
     MenuPlan plan;
@@ -17,13 +24,10 @@ MenuPlan PlanMenu(bool selectionIsFile, const MenuPictures& pictures, UINT index
         i.picture = picture;
     };
     item(0, idCmdFirst, nullptr, nullptr);
-    if (selectionIsFile) {
-        item(1, idCmdFirst + 1, "Backup this file", pictures.backupFile);
-        item(2, idCmdFirst + 2, "Restore this file", pictures.restoreFile);
-    } else {
-        item(1, idCmdFirst + 1, "Backup this folder", pictures.backupFolder);
-        item(2, idCmdFirst + 2, "Show available backups", pictures.showBackups);
-    }
+    item(1, idCmdFirst + 1, EntryText(1, selectionIsFile),
+         selectionIsFile ? pictures.backupFile : pictures.backupFolder);
+    item(2, idCmdFirst + 2, EntryText(2, selectionIsFile),
+         selectionIsFile ? pictures.restoreFile : pictures.showBackups);
     item(3, 0, nullptr, nullptr);
     plan.result = 3;
     return plan;

@@ -30,6 +30,11 @@ struct MenuPlan {
     HRESULT result = 0;  // what QueryContextMenu returns: the number of identifiers taken
 };
 
+// The text of the entry at command offset 1 or 2 for a file or a folder: "Backup this file" and
+// "Restore this file", or "Backup this folder" and "Show available backups". The classic menu and
+// the Explorer command's subcommands both show these.
+const char* EntryText(UINT offset, bool selectionIsFile);
+
 // With CMF_DEFAULTONLY set in `flags`: nothing, result 0. Otherwise, from `indexMenu` on: a
 // separator with identifier `idCmdFirst`, the two entries of a file or a folder with the next two
 // identifiers, and a separator with identifier 0; result 3. No other flag matters, and the last

@@ -1,6 +1,7 @@
-// The Explorer shell declarations that the context-menu handler's logic uses. A Windows build takes
-// them from the platform headers; the host build, which compiles the same logic for unit tests and
-// benchmarks, gets stand-ins with the same names, layouts and values (only what the handler uses).
+// The Explorer shell declarations that the context-menu handler's and the Explorer command's logic
+// use. A Windows build takes them from the platform headers; the host build, which compiles the
+// same logic for unit tests and benchmarks, gets stand-ins with the same names, layouts and values
+// (only what the two use).
 #pragma once
 
 #include "win_types.h"
@@ -107,6 +108,63 @@ struct IContextMenu : IUnknown {
 
 constexpr IID IID_IShellExtInit = {0x000214E8, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr IID IID_IContextMenu = {0x000214E4, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// The Explorer command's side: the shell's items and the command interfaces. A WCHAR string is
+// char16_t here, the UTF-16 unit that WCHAR is on Windows (utf16.h), so that the same code reads
+// and writes both.
+using LPWSTR = char16_t*;
+using SFGAOF = ULONG;
+using EXPCMDSTATE = DWORD;
+using EXPCMDFLAGS = DWORD;
+struct IBindCtx;
+
+enum SIGDN : uint32_t { SIGDN_FILESYSPATH = 0x80058000u };
+constexpr SFGAOF SFGAO_STREAM = 0x00400000;
+constexpr SFGAOF SFGAO_FOLDER = 0x20000000;
+constexpr SFGAOF SFGAO_FILESYSTEM = 0x40000000;
+constexpr EXPCMDSTATE ECS_ENABLED = 0x0;
+constexpr EXPCMDSTATE ECS_HIDDEN = 0x2;
+constexpr EXPCMDFLAGS ECF_DEFAULT = 0x0;
+constexpr EXPCMDFLAGS ECF_HASSUBCOMMANDS = 0x1;
+
+// Only what the command asks of an item and of a selection is declared.
+struct IShellItem : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetDisplayName(SIGDN sigdnName, LPWSTR* ppszName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributes(SFGAOF sfgaoMask, SFGAOF* psfgaoAttribs) = 0;
+};
+
+struct IShellItemArray : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetCount(DWORD* pdwNumItems) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetItemAt(DWORD dwIndex, IShellItem** ppsi) = 0;
+};
+
+struct IEnumExplorerCommand;
+
+struct IExplorerCommand : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetTitle(IShellItemArray* psiItemArray, LPWSTR* ppszName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIcon(IShellItemArray* psiItemArray, LPWSTR* ppszIcon) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetToolTip(IShellItemArray* psiItemArray,
+                                                 LPWSTR* ppszInfotip) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCanonicalName(GUID* pguidCommandName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetState(IShellItemArray* psiItemArray, BOOL fOkToBeSlow,
+                                               EXPCMDSTATE* pCmdState) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(IShellItemArray* psiItemArray, IBindCtx* pbc) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFlags(EXPCMDFLAGS* pFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumSubCommands(IEnumExplorerCommand** ppEnum) = 0;
+};
+
+struct IEnumExplorerCommand : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, IExplorerCommand** pUICommand,
+                                           ULONG* pceltFetched) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clone(IEnumExplorerCommand** ppenum) = 0;
+};
+
+constexpr IID IID_IExplorerCommand = {
+    0xA08CE4D0, 0xFA25, 0x44AB, {0xB5, 0x7C, 0xC7, 0xB1, 0xC3, 0x23, 0xE0, 0xB9}};
+constexpr IID IID_IEnumExplorerCommand = {
+    0xA88826F8, 0x186F, 0x4987, {0xAA, 0xDE, 0xEA, 0x0C, 0xEF, 0x8F, 0xBF, 0xE8}};
 
 constexpr CLIPFORMAT CF_HDROP = 15;
 constexpr DWORD DVASPECT_CONTENT = 1;

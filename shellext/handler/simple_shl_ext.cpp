@@ -117,19 +117,8 @@ HRESULT CSimpleShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) noexcept {
     if (pici == nullptr) {
         return E_INVALIDARG;
     }
-    const CommandDecision decision = DecideCommand(InvokedVerb(*pici), selectionIsFile);
-    if (decision.option == nullptr) {
-        return decision.result;
-    }
-    try {
-        // The helper runs on its own; whether the start succeeded is not reported.
-        Shell().HelperStarter().Start(
-            HelperStartRequest(decision.option, selectedPath, GetModuleDirectory()));
-    } catch (...) {
-        // Out of memory while the request was put together: nothing was started.
-        return E_OUTOFMEMORY;
-    }
-    return decision.result;
+    return CarryOutCommand(Shell(), serverModule->dllInstance, InvokedVerb(*pici), selectionIsFile,
+                           selectedPath);
 }
 
 HRESULT CSimpleShlExt::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) noexcept {
@@ -137,7 +126,7 @@ HRESULT CSimpleShlExt::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) noex
 }
 
 std::u16string CSimpleShlExt::GetModuleDirectory() const {
-    return ModuleDirectoryOf(Shell().ModuleFileName(serverModule->dllInstance));
+    return ModuleDirectory(Shell(), serverModule->dllInstance);
 }
 
 std::u16string CSimpleShlExt::GetHelperPath() const {

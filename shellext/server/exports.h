@@ -9,7 +9,7 @@
 #endif
 
 namespace tw {
-// The module object of the DLL, and its class table (one class: CSimpleShlExt).
+// The module object of the DLL, and its class table (CSimpleShlExt, CExplorerCommand).
 extern CComModule shellExtModule;
 extern ClassEntry classEntries[];
 }  // namespace tw

@@ -1,10 +1,11 @@
 // The DLL's entry point and exports over the COM layer, with the handler class: module lock counts
 // after every creation and release path, the cached class object, LockServer, aggregation, and
-// every failure row.
+// every failure row; and the Explorer command, served and counted beside it.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "explorer_command.h"
 #include "exports.h"
 #include "fake_com_platform.h"
 #include "fake_outer_unknown.h"
@@ -31,6 +32,7 @@ class ServerTest : public ::testing::Test {
     void TearDown() override {
         EXPECT_TRUE(DllMain(kInstance, DLL_PROCESS_DETACH, nullptr));
         EXPECT_EQ(classEntries[0].classObject, nullptr);
+        EXPECT_EQ(classEntries[1].classObject, nullptr);
         EXPECT_EQ(LockCount(), 0);
         EXPECT_EQ(shell.LiveBitmapCount(), 0);
         EXPECT_EQ(com::fake::UncreatedLockUses(), 0);
@@ -263,6 +265,42 @@ TEST_F(ServerTest, AggregatedHandlerForwardsToTheOuterUnknown) {
     EXPECT_EQ(LockCount(), 1);
     EXPECT_EQ(inner->Release(), 0u);
     EXPECT_EQ(LockCount(), 0);
+}
+
+// The Explorer command has a class object of its own, which refuses aggregation; every command
+// object, the enumerator and the subcommands included, keeps the DLL loaded while it lives.
+TEST_F(ServerTest, TheExplorerCommandIsServedAndCountedBesideTheHandler) {
+    IClassFactory* handlers = ClassFactory();
+    void* made = nullptr;
+    ASSERT_EQ(DllGetClassObject(CLSID_ExplorerCommand, IID_IClassFactory, &made), S_OK);
+    auto* factory = static_cast<IClassFactory*>(made);
+    EXPECT_NE(static_cast<void*>(factory), static_cast<void*>(handlers));
+    EXPECT_EQ(classEntries[1].classObject, static_cast<IUnknown*>(factory));
+    handlers->Release();
+    EXPECT_EQ(LockCount(), 1);
+
+    FakeOuterUnknown outer;
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IUnknown, &none), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IExplorerCommand, &made), S_OK);
+    auto* root = static_cast<IExplorerCommand*>(made);
+    factory->Release();
+    EXPECT_EQ(LockCount(), 1);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+
+    IEnumExplorerCommand* enumerator = nullptr;
+    ASSERT_EQ(root->EnumSubCommands(&enumerator), S_OK);
+    EXPECT_EQ(root->Release(), 1u);  // the enumerator holds the root
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    IExplorerCommand* subcommand = nullptr;
+    ASSERT_EQ(enumerator->Next(1, &subcommand, nullptr), S_OK);
+    EXPECT_EQ(enumerator->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    EXPECT_EQ(subcommand->Release(), 0u);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
 TEST_F(ServerTest, EntryPointKeepsTheModuleHandleAndReleasesTheClassObjectAtDetach) {

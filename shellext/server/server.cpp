@@ -2,6 +2,7 @@
 // exported functions that the COM runtime calls.
 #include "exports.h"
 
+#include "explorer_command.h"
 #include "module.h"
 #include "simple_shl_ext.h"
 
@@ -11,12 +12,19 @@ CComModule shellExtModule;
 
 ClassEntry classEntries[] = {
     CSimpleShlExt::Entry(),
+    CExplorerCommand::Entry(),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 // The handler's registration is the server's: its registry script, with no extra substitutions.
 HRESULT CSimpleShlExt::UpdateRegistration(bool registering) noexcept {
     return shellExtModule.RunRegistryScript(kRegistryScriptId, registering, nullptr);
+}
+
+// The Explorer command is declared by the package, never by the classic registration: registering
+// and unregistering the server write nothing for it.
+HRESULT CExplorerCommand::UpdateRegistration(bool) noexcept {
+    return S_OK;
 }
 
 }  // namespace tw

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "icon_form.h"
 #include "menu_bitmap_form.h"
 #include "pe_checks.h"
 #include "resource_ids.h"
@@ -40,9 +41,13 @@ TEST_F(TwShellExtDll, ExportsTheServerFunctionsByNameWithTheirOrdinals) {
     EXPECT_EQ(exports, expected);
 }
 
+std::string FileBytes(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 TEST_F(TwShellExtDll, CarriesTheFourMenuBitmapsInUsEnglish) {
-    std::ifstream in(TW_EMBLEM_BMP, std::ios::binary);
-    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string file = FileBytes(TW_EMBLEM_BMP);
     ASSERT_GT(file.size(), 14u);
     const auto bitmaps = image.ResourcesOfType(2u);
     ASSERT_EQ(bitmaps.size(), 4u);
@@ -58,9 +63,36 @@ TEST_F(TwShellExtDll, CarriesTheFourMenuBitmapsInUsEnglish) {
     }
 }
 
-std::string FileBytes(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// The icon group that the Explorer command names: a directory (GRPICONDIR) of the committed icon's
+// images, each an icon resource (type 3) holding that image's bytes.
+TEST_F(TwShellExtDll, CarriesTheExplorerCommandsIconAtEverySize) {
+    const std::vector<bitmaps::IconImage> file = bitmaps::IconImages(FileBytes(TW_EMBLEM_ICO));
+    ASSERT_FALSE(file.empty());
+    const auto groups = image.ResourcesOfType(14u);
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0]->name.id, static_cast<uint32_t>(TW_IDI_EXPLORER_COMMAND));
+    EXPECT_EQ(groups[0]->language, 1033u);
+    const std::string& group = groups[0]->bytes;
+    ASSERT_EQ(group.size(), 6 + 14 * file.size());
+    EXPECT_EQ(bitmaps::ReadLe(group, 2, 2), 1u);
+    EXPECT_EQ(bitmaps::ReadLe(group, 4, 2), file.size());
+    const auto icons = image.ResourcesOfType(3u);
+    ASSERT_EQ(icons.size(), file.size());
+    for (size_t i = 0; i < file.size(); ++i) {
+        const size_t entry = 6 + 14 * i;
+        EXPECT_EQ(bitmaps::ReadLe(group, entry, 1), static_cast<uint32_t>(file[i].side));
+        EXPECT_EQ(bitmaps::ReadLe(group, entry + 6, 2), 32u);
+        EXPECT_EQ(bitmaps::ReadLe(group, entry + 8, 4), file[i].dib.size());
+        const uint32_t id = bitmaps::ReadLe(group, entry + 12, 2);
+        const Resource* icon = nullptr;
+        for (const Resource* r : icons) {
+            icon = r->name.id == id ? r : icon;
+        }
+        ASSERT_NE(icon, nullptr) << id;
+        EXPECT_EQ(icon->language, 1033u);
+        EXPECT_TRUE(icon->bytes == file[i].dib) << file[i].side;
+        bitmaps::ExpectIconImageForm({file[i].side, icon->bytes});
+    }
 }
 
 // String `index` (0 to 15) of a string table block: UTF-16 texts, each after its length.
@@ -91,7 +123,8 @@ TEST_F(TwShellExtDll, CarriesEveryResourceInUsEnglishAndNoOther) {
                             std::to_string(r.language));
     }
     // In the directory's order (named types first): the registry script, the bitmaps (2), the
-    // string table block of the string (6), the version (16) and the manifest (24).
+    // icon's images (3), the string table block of the string (6), the icon group (14), the
+    // version (16) and the manifest (24).
     const auto english = [](const std::string& type, uint32_t id) {
         return type + " " + std::to_string(id) + " 1033";
     };
@@ -101,7 +134,13 @@ TEST_F(TwShellExtDll, CarriesEveryResourceInUsEnglishAndNoOther) {
         english("2", TW_IDB_BACKUP_FOLDER),
         english("2", TW_IDB_BACKUP_FILE),
         english("2", TW_IDB_SHOW_BACKUPS),
+        english("3", 1),
+        english("3", 2),
+        english("3", 3),
+        english("3", 4),
+        english("3", 5),
         english("6", TW_IDS_PROJECT_NAME / 16 + 1),
+        english("14", TW_IDI_EXPLORER_COMMAND),
         english("16", 1),
         english("24", 2),
     };

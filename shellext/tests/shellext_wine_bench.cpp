@@ -1,7 +1,11 @@
 // Times one whole context menu on the real twShellExt_64.dll under Wine: make a handler through
 // the class object, Initialize it with the shell's data object for one file, QueryContextMenu into
 // a new popup menu, Release, destroy the menu. Prints the figures beside those of the popup menu
-// alone and of one directory test of the same path. Exits with 1 when a cycle does not work.
+// alone and of one directory test of the same path. Beside them, in the same run, what Windows 11's
+// Explorer asks of the Explorer command for one right-click on the same file, with the shell's own
+// item array: make it through its class object, GetState, GetTitle, GetIcon, GetFlags,
+// EnumSubCommands and the subcommands' titles, Release everything; that must cost less than the
+// classic menu. Exits with 1 when a cycle does not work.
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -59,11 +63,17 @@ int Run() {
 
     tw::test::LoadedServer server(tw::test::ExeDirectory() + L"twShellExt_64.dll");
     Ref<IClassFactory> factory;
+    Ref<IClassFactory> commands;
     Ref<IDataObject> data;
+    Ref<IShellItemArray> items;
     if (!server.loaded() ||
         server.getClassObject(tw::test::kHandlerClsid, IID_IClassFactory, factory.out()) != S_OK ||
-        tw::test::ShellDataObject(wideFile, reinterpret_cast<IDataObject**>(data.out())) != S_OK) {
-        std::puts("cannot load the DLL or get the shell's data object");
+        server.getClassObject(tw::test::kExplorerCommandClsid, IID_IClassFactory, commands.out()) !=
+            S_OK ||
+        tw::test::ShellDataObject(wideFile, reinterpret_cast<IDataObject**>(data.out())) != S_OK ||
+        tw::test::ShellSelection(wideFile, reinterpret_cast<IShellItemArray**>(items.out())) !=
+            S_OK) {
+        std::puts("cannot load the DLL or get the shell's data object and item array");
         return 1;
     }
 
@@ -113,6 +123,38 @@ int Run() {
         }
         DestroyMenu(menu);
     };
+    // What Explorer asks of the Explorer command to draw its entry and submenu.
+    auto explorerCommand = [&] {
+        Ref<IExplorerCommand> root;
+        EXPCMDSTATE state = ECS_HIDDEN;
+        EXPCMDFLAGS flags = 0;
+        LPWSTR title = nullptr;
+        LPWSTR icon = nullptr;
+        if (commands->CreateInstance(nullptr, IID_IExplorerCommand, root.out()) != S_OK ||
+            root->GetState(items.get(), FALSE, &state) != S_OK || state != ECS_ENABLED ||
+            root->GetTitle(items.get(), &title) != S_OK ||
+            root->GetIcon(items.get(), &icon) != S_OK || root->GetFlags(&flags) != S_OK ||
+            flags != ECF_HASSUBCOMMANDS) {
+            ++failures;
+        }
+        CoTaskMemFree(title);
+        CoTaskMemFree(icon);
+        Ref<IEnumExplorerCommand> enumerator;
+        if (root.get() == nullptr || root->EnumSubCommands(reinterpret_cast<IEnumExplorerCommand**>(
+                                         enumerator.out())) != S_OK) {
+            ++failures;
+            return;
+        }
+        int titles = 0;
+        IExplorerCommand* subcommand = nullptr;
+        while (enumerator->Next(1, &subcommand, nullptr) == S_OK) {
+            LPWSTR text = nullptr;
+            titles += subcommand->GetTitle(items.get(), &text) == S_OK ? 1 : 0;
+            CoTaskMemFree(text);
+            subcommand->Release();
+        }
+        failures += titles == 2 ? 0 : 1;
+    };
     auto menuAlone = [] { DestroyMenu(CreatePopupMenu()); };
     auto directoryTest = [&] {
         if (PathIsDirectoryA(file.c_str())) {
@@ -121,14 +163,18 @@ int Run() {
     };
 
     wholeMenu();  // first use: log object, bitmaps paged in
-    const std::vector<double> times = MicrosecondsPerCycle(
-        {wholeMenu, handlerAlone, handlerInitialized, menuFilled, menuAlone, directoryTest});
+    explorerCommand();
+    const std::vector<double> times =
+        MicrosecondsPerCycle({wholeMenu, handlerAlone, handlerInitialized, menuFilled, menuAlone,
+                              directoryTest, explorerCommand});
     const double cycle = times[0], handler = times[1], initialized = times[2], filled = times[3],
-                 menu = times[4], query = times[5];
+                 menu = times[4], query = times[5], command = times[6];
     fillingMenu.Reset();
     filling.Reset();
     factory.Reset();
+    commands.Reset();
     data.Reset();
+    items.Reset();
     DeleteFileA(file.c_str());
     if (failures != 0 || server.canUnloadNow() != S_OK) {
         std::printf("%d cycles did not work\n", failures);
@@ -147,6 +193,12 @@ int Run() {
     std::printf("one directory test of the same path (PathIsDirectoryA): %.2f us\n", query);
     std::printf("whole menu without the popup menu / one directory test = %.2f\n",
                 (cycle - menu) / query);
+    std::printf(
+        "Explorer command under Wine (made, GetState, GetTitle, GetIcon, GetFlags, "
+        "EnumSubCommands, two subcommands' titles, Release): %.2f us\n",
+        command);
+    std::printf("Explorer command / classic menu without the popup menu = %.2f (below 1)\n",
+                command / (cycle - menu));
     return 0;
 }
 

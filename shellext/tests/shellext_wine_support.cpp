@@ -39,6 +39,16 @@ LoadedServer::~LoadedServer() {
     }
 }
 
+std::unique_ptr<LoadedServer> InstallServer(const std::wstring& folder) {
+    const std::wstring dll = folder + L"twShellExt_64.dll";
+    if (!CopyFileTo(ExeDirectory() + L"twShellExt_64.dll", dll) ||
+        !CopyFileTo(ExeDirectory() + L"twHelper.exe", folder + L"twHelper.exe")) {
+        return nullptr;
+    }
+    auto server = std::make_unique<LoadedServer>(dll);
+    return server->loaded() ? std::move(server) : nullptr;
+}
+
 HRESULT ShellDataObject(const std::wstring& path, IDataObject** result) {
     *result = nullptr;
     PIDLIST_ABSOLUTE item = nullptr;
@@ -56,6 +66,16 @@ HRESULT ShellDataObject(const std::wstring& path, IDataObject** result) {
     }
     CoTaskMemFree(item);
     return hr;
+}
+
+HRESULT ShellSelection(const std::wstring& name, IShellItemArray** result) {
+    *result = nullptr;
+    Ref<IShellItem> item;
+    const HRESULT hr =
+        SHCreateItemFromParsingName(name.c_str(), nullptr, IID_IShellItem, item.out());
+    return FAILED(hr) ? hr
+                      : SHCreateShellItemArrayFromShellItem(item.get(), IID_IShellItemArray,
+                                                            reinterpret_cast<void**>(result));
 }
 
 std::vector<HelperRecord> WaitForRecords(const std::wstring& directory, size_t count,

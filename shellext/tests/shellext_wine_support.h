@@ -1,11 +1,12 @@
 // Support of the programs that exercise the real twShellExt_64.dll under Wine: a counted reference
-// holder, the DLL loaded from a path with its two exports, and the data object that the shell
-// itself makes for a file or a folder.
+// holder, the DLL loaded from a path with its two exports, and the data object and the shell item
+// array that the shell itself makes for a file or a folder.
 #pragma once
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ namespace tw::test {
 // {9F264B80-12D4-4C4C-9158-7A1A1803FB58}, written out here so the tests check the DLL's value.
 constexpr CLSID kHandlerClsid = {
     0x9F264B80, 0x12D4, 0x4C4C, {0x91, 0x58, 0x7A, 0x1A, 0x18, 0x03, 0xFB, 0x58}};
+// {A09105CC-93EB-4C7E-BA18-9038B1D88144}, the Explorer command's, likewise.
+constexpr CLSID kExplorerCommandClsid = {
+    0xA09105CC, 0x93EB, 0x4C7E, {0xBA, 0x18, 0x90, 0x38, 0xB1, 0xD8, 0x81, 0x44}};
 
 // Holds one counted reference and releases it.
 template <class T>
@@ -98,9 +102,19 @@ class LoadedServer {
     HRESULT(STDAPICALLTYPE* canUnloadNow)() = nullptr;
 };
 
+// twShellExt_64.dll and the recording twHelper.exe copied from the test programs' folder into
+// `folder` (with its trailing backslash), and the copy of the DLL loaded from there; null when a
+// copy fails or the DLL does not load.
+std::unique_ptr<LoadedServer> InstallServer(const std::wstring& folder);
+
 // The data object that the shell makes for the item at `path` (as Explorer passes it to a
 // context-menu handler): SHParseDisplayName, SHBindToParent, GetUIObjectOf(IID_IDataObject).
 HRESULT ShellDataObject(const std::wstring& path, IDataObject** result);
+
+// The selection Explorer hands an Explorer command for the item named `name` (a path, or a
+// parsing name such as "::{CLSID}" of a virtual folder): SHCreateItemFromParsingName, then
+// SHCreateShellItemArrayFromShellItem.
+HRESULT ShellSelection(const std::wstring& name, IShellItemArray** result);
 
 // A handler for the item at `path` as Explorer gets one: made by the COM runtime from the class's
 // registration (CoCreateInstance, CLSCTX_INPROC_SERVER) and initialised with the shell's data

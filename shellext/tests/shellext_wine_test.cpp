@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fake_outer_unknown.h"
+#include "installed_server_test.h"
 #include "shellext_wine_support.h"
 #include "winsupport.h"
 
@@ -135,19 +136,15 @@ class DropListDataObject : public IDataObject {
     ULONG count_ = 1;
 };
 
-class ShellExtensionTest : public ::testing::Test {
+class ShellExtensionTest : public InstalledServerTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        ASSERT_FALSE(install.path().empty());
-        ASSERT_FALSE(selection.path().empty());
-        dll = install.path() + L"twShellExt_64.dll";
-        ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twShellExt_64.dll", dll));
-        ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twHelper.exe", install.path() + L"twHelper.exe"));
-        server = std::make_unique<LoadedServer>(dll);
-        ASSERT_TRUE(server->loaded());
-        ASSERT_EQ(server->canUnloadNow(), S_OK);
+    ShellExtensionTest() : InstalledServerTest(L"Tarnwick Shell Ext with spaces") {}
 
+    void SetUp() override {
+        InstalledServerTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         ASSERT_TRUE(CreateDirectoryW((selection.path() + L"My Documents").c_str(), nullptr));
         file = selection.path() + L"My Documents\\a b.txt";
         ASSERT_TRUE(WriteFileBytes(file, "x"));
@@ -156,14 +153,9 @@ class ShellExtensionTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        if (server) {
-            // Nothing of the test lives any more.
-            EXPECT_EQ(server->canUnloadNow(), S_OK);
-            server.reset();
-        }
         EXPECT_FALSE(FileExists(install.path() + L"___tarnlog.txt"));
         EXPECT_FALSE(FileExists(CurrentDirectory() + L"___tarnlog.txt"));
-        CoUninitialize();
+        InstalledServerTest::TearDown();
     }
 
     Ref<IClassFactory> ClassFactory() {
@@ -199,15 +191,7 @@ class ShellExtensionTest : public ::testing::Test {
         return menu->InvokeCommand(&info);
     }
 
-    // The exact command line twHelper.exe gets: its path, then the parameters as passed.
-    std::wstring ExpectedCommandLine(const std::wstring& parameters) const {
-        return QuoteArgument(install.path() + L"twHelper.exe") + L" " + parameters;
-    }
-
-    TempDir install{L"Tarnwick Shell Ext with spaces"};
-    TempDir selection{L"Selection with spaces"};
-    std::wstring dll, file, folder;
-    std::unique_ptr<LoadedServer> server;
+    std::wstring file, folder;
 };
 
 TEST_F(ShellExtensionTest, ServesHandlersAndCountsWhatLives) {

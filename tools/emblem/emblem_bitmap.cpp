@@ -5,10 +5,10 @@
 namespace tw::bitmaps {
 namespace {
 
-constexpr Pixel kWhite = {255, 255, 255};
-constexpr Pixel kOrange = {245, 130, 20};
-constexpr Pixel kDarkOrange = {200, 95, 10};
-constexpr Pixel kGrey = {150, 150, 150};
+constexpr Pixel kWhite = kEmblemWhite;
+constexpr Pixel kOrange = kEmblemOrange;
+constexpr Pixel kDarkOrange = kEmblemDarkOrange;
+constexpr Pixel kGrey = kEmblemGrey;
 
 // The white arrow inside the emblem: a head of three widening rows, then a two-pixel shaft.
 bool InArrow(int x, int y) {
@@ -25,16 +25,20 @@ bool InArrow(int x, int y) {
 }
 
 void Put16(std::string& out, uint16_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>(value >> 8);
+    PutLe(out, value, 2);
 }
 
 void Put32(std::string& out, uint32_t value) {
-    Put16(out, static_cast<uint16_t>(value & 0xFFFF));
-    Put16(out, static_cast<uint16_t>(value >> 16));
+    PutLe(out, value, 4);
 }
 
 }  // namespace
+
+void PutLe(std::string& out, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
 
 Pixel EmblemPixel(int x, int y) {
     if (y == 14 && x >= 1 && x <= 14) {
