@@ -33,6 +33,12 @@ class Handle {
     HANDLE h_ = nullptr;
 };
 
+// `path` as the file functions take it at any length (paths.h).
+std::wstring AnyLength(const std::wstring& path) {
+    const std::u16string extended = ExtendedLengthPath(std::u16string(path.begin(), path.end()));
+    return std::wstring(extended.begin(), extended.end());
+}
+
 // Reads whatever is pending in a pipe without blocking.
 void Drain(HANDLE pipe, std::string& sink) {
     for (;;) {
@@ -185,13 +191,42 @@ TempDir::~TempDir() {
     }
 }
 
+namespace {
+const wchar_t kShortNamedBase[] = L"C:\\TW83TEMP";
+}  // namespace
+
+ShortNamedTempDir::ShortNamedTempDir() {
+    static std::atomic<unsigned> counter{0};
+    CreateDirectoryW(kShortNamedBase, nullptr);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        // At most eight digits: an 8.3 name.
+        const unsigned number = (GetCurrentProcessId() * 1000 + counter++) % 100000000;
+        const std::wstring candidate =
+            std::wstring(kShortNamedBase) + L"\\" + std::to_wstring(number);
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            path_ = candidate + L"\\";
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            return;
+        }
+    }
+}
+
+ShortNamedTempDir::~ShortNamedTempDir() {
+    if (!path_.empty()) {
+        RemoveTree(path_);
+    }
+    RemoveDirectoryW(kShortNamedBase);  // when no other test uses it any more
+}
+
 void RemoveTree(const std::wstring& path) {
     std::wstring dir = path;
     if (!dir.empty() && dir.back() == L'\\') {
         dir.pop_back();
     }
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW(AnyLength(dir + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = found.cFileName;
@@ -202,17 +237,17 @@ void RemoveTree(const std::wstring& path) {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
             } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
+                SetFileAttributesW(AnyLength(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(AnyLength(child).c_str());
             }
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryW(dir.c_str());
+    RemoveDirectoryW(AnyLength(dir).c_str());
 }
 
 bool FileExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(AnyLength(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
@@ -256,7 +291,49 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+    return CopyFileW(AnyLength(from).c_str(), AnyLength(to).c_str(), FALSE) != 0;
+}
+
+bool MakeFolders(const std::wstring& path) {
+    for (size_t end = path.find(L'\\', 3); end != std::wstring::npos;
+         end = path.find(L'\\', end + 1)) {
+        CreateDirectoryW(AnyLength(path.substr(0, end)).c_str(), nullptr);
+    }
+    CreateDirectoryW(AnyLength(path).c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesW(AnyLength(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring MakeFolderOfLength(const std::wstring& base, const std::wstring& level, size_t units) {
+    const size_t whole = level.size() + 1;  // a level and its backslash
+    if (level.size() < 2 || units < base.size() + 2) {
+        return std::wstring();
+    }
+    std::wstring path = base;
+    while (units - path.size() > 2 * whole) {
+        path += level + L"\\";
+    }
+    // What is left, at most two whole levels, as one or two beginnings of `level`.
+    size_t rest = units - path.size();
+    while (rest > 0) {
+        const size_t take = rest > whole ? rest / 2 : rest;
+        path += level.substr(0, take - 1) + L"\\";
+        rest -= take;
+    }
+    return MakeFolders(path) ? path : std::wstring();
+}
+
+std::wstring LongPathForm(const std::wstring& path) {
+    const std::wstring asked = AnyLength(path);
+    const DWORD size = GetLongPathNameW(asked.c_str(), nullptr, 0);
+    if (size == 0) {
+        return std::wstring();
+    }
+    std::wstring longPath(size, L'\0');
+    longPath.resize(GetLongPathNameW(asked.c_str(), &longPath[0], size));
+    const std::u16string plain =
+        WithoutExtendedLengthPrefix(std::u16string(longPath.begin(), longPath.end()));
+    return std::wstring(plain.begin(), plain.end());
 }
 
 std::wstring Widen(const std::string& utf8) {

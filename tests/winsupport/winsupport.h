@@ -50,6 +50,23 @@ class TempDir {
     std::wstring path_;
 };
 
+// A new folder whose path is made of 8.3 names only (C:\TW83TEMP\ and a number), so that it has no
+// shorter form, as a temporary folder's path usually has; removed like TempDir.
+class ShortNamedTempDir {
+  public:
+    ShortNamedTempDir();
+    ~ShortNamedTempDir();
+    ShortNamedTempDir(const ShortNamedTempDir&) = delete;
+    ShortNamedTempDir& operator=(const ShortNamedTempDir&) = delete;
+    // Full path with a trailing backslash; empty when it could not be made.
+    const std::wstring& path() const { return path_; }
+
+  private:
+    std::wstring path_;
+};
+
+// These take paths of any length (beyond MAX_PATH in their extended-length form, which Windows
+// needs and Wine does not).
 void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Polls until the file exists or the time is up.
@@ -57,6 +74,15 @@ bool WaitForFile(const std::wstring& path, DWORD timeoutMs);
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool CopyFileTo(const std::wstring& from, const std::wstring& to);
+// Makes the folder `path` and every missing folder above it. True when it exists afterwards.
+bool MakeFolders(const std::wstring& path);
+// Makes a folder below `base` (an existing folder, with a trailing backslash) whose path has
+// exactly `units` units with its trailing backslash, of levels named `level` and at most two named
+// after a beginning of it (so 8.3 levels stay 8.3): the path, empty when it cannot be made.
+std::wstring MakeFolderOfLength(const std::wstring& base, const std::wstring& level, size_t units);
+// The long form of an existing path (its short 8.3 names resolved), for comparing paths that name
+// the same file; empty when it cannot be had.
+std::wstring LongPathForm(const std::wstring& path);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);  // to UTF-8
