@@ -27,7 +27,7 @@ std::u16string ModuleDirectoryOf(const std::u16string& moduleFileName) {
 }
 
 std::u16string HelperPathIn(const std::u16string& moduleDirectory) {
-    return moduleDirectory + u"twHelper.exe";
+    return moduleDirectory + kHelperFileName;
 }
 
 StartRequest HelperStartRequest(const char16_t* option, const std::u16string& selectedPath,

@@ -25,6 +25,9 @@ CommandDecision DecideCommand(uintptr_t verb, bool selectionIsFile);
 // a name that could not be obtained).
 std::u16string ModuleDirectoryOf(const std::u16string& moduleFileName);
 
+// The helper program's file name.
+constexpr char16_t kHelperFileName[] = u"twHelper.exe";
+
 // The helper program's path in `moduleDirectory`: the directory followed by "twHelper.exe".
 std::u16string HelperPathIn(const std::u16string& moduleDirectory);
 

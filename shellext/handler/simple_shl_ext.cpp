@@ -123,9 +123,17 @@ HRESULT CSimpleShlExt::InvokeCommand(CMINVOKECOMMANDINFO* pici) noexcept {
         return decision.result;
     }
     try {
-        // The helper runs on its own; whether the start succeeded is not reported.
-        Shell().HelperStarter().Start(
-            HelperStartRequest(decision.option, selectedPath, GetModuleDirectory()));
+        // Windows starts the helper in the module's folder, and loads it from there, only below
+        // MAX_PATH: the folder as it is or its short form, whichever fits with the helper's name
+        // (the path policy). A folder with neither is a start that failed. The selected path, a
+        // parameter, stays whole.
+        const std::vector<std::u16string> folders =
+            UsablePathForms(GetModuleDirectory(), Shell(), kHelperFileName);
+        if (!folders.empty()) {
+            // The helper runs on its own; whether the start succeeded is not reported.
+            Shell().HelperStarter().Start(
+                HelperStartRequest(decision.option, selectedPath, folders.front()));
+        }
     } catch (...) {
         // Out of memory while the request was put together: nothing was started.
         return E_OUTOFMEMORY;

@@ -33,12 +33,6 @@ class Handle {
     HANDLE h_ = nullptr;
 };
 
-// `path` as the file functions take it at any length (paths.h).
-std::wstring AnyLength(const std::wstring& path) {
-    const std::u16string extended = ExtendedLengthPath(std::u16string(path.begin(), path.end()));
-    return std::wstring(extended.begin(), extended.end());
-}
-
 // Reads whatever is pending in a pipe without blocking.
 void Drain(HANDLE pipe, std::string& sink) {
     for (;;) {
@@ -264,7 +258,7 @@ bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
 std::string ReadFileBytes(const std::wstring& path) {
     // Sharing everything: a file that another process has just renamed into place may still be
     // open there with delete access for a moment.
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ,
+    Handle file(CreateFileW(AnyLength(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr));
     std::string bytes;
@@ -280,7 +274,8 @@ std::string ReadFileBytes(const std::wstring& path) {
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    Handle file(
+        CreateFileW(AnyLength(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -334,6 +329,11 @@ std::wstring LongPathForm(const std::wstring& path) {
     const std::u16string plain =
         WithoutExtendedLengthPrefix(std::u16string(longPath.begin(), longPath.end()));
     return std::wstring(plain.begin(), plain.end());
+}
+
+std::wstring AnyLength(const std::wstring& path) {
+    const std::u16string extended = ExtendedLengthPath(std::u16string(path.begin(), path.end()));
+    return std::wstring(extended.begin(), extended.end());
 }
 
 std::wstring Widen(const std::string& utf8) {

@@ -65,8 +65,8 @@ class ShortNamedTempDir {
     std::wstring path_;
 };
 
-// These take paths of any length (beyond MAX_PATH in their extended-length form, which Windows
-// needs and Wine does not).
+// These, down to LongPathForm, take paths of any length (beyond MAX_PATH in their extended-length
+// form, which Windows needs and Wine does not).
 void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Polls until the file exists or the time is up.
@@ -86,6 +86,10 @@ std::wstring LongPathForm(const std::wstring& path);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);  // to UTF-8
+
+// `path` as the file functions take it at any length: in its extended-length form from MAX_PATH
+// units on (paths.h).
+std::wstring AnyLength(const std::wstring& path);
 
 // A path the build gave in its own spelling ("Z:/work/tree/dist" under Wine, "C:/src/tree/dist" on
 // Windows), with backslashes.
