@@ -101,13 +101,9 @@ TEST(UninstallHelper, HasRegsvr32UnregisterBothDllsBesideIt) {
 TEST(UninstallHelper, EachRegsvr32StartsInAFormOfTheFolderThatFitsItsDll) {
     for (const bool hasShortForm : {true, false}) {
         SCOPED_TRACE(hasShortForm ? "long names" : "8.3 names");
-        TempDir longNamed(L"Tarnwick deep install");
-        ShortNamedTempDir shortNamed;
+        FolderOfLength deep(244, hasShortForm);
         TempDir elsewhere(L"another current directory");
-        const std::wstring root = hasShortForm ? longNamed.path() : shortNamed.path();
-        ASSERT_FALSE(root.empty());
-        const std::wstring folder =
-            MakeFolderOfLength(root, hasShortForm ? L"TarnwickProgramFolder" : L"PROGRAMS", 244);
+        const std::wstring& folder = deep.path();
         ASSERT_EQ(folder.size(), 244u);
         const std::wstring helper = InstallHelper(folder);
         InstallTraceDlls(folder);

@@ -133,6 +133,15 @@ void FreshPlatform() {
     Platform().SetResource(kRegistryScriptId, "REGISTRY", ProductScript());
 }
 
+// The same with the DLL at `modulePath`, whose short form is `shortPath` (empty: it has none).
+void FreshPlatform(const std::u16string& modulePath, const std::u16string& shortPath) {
+    FreshPlatform();
+    Platform().SetModulePath(modulePath);
+    if (!shortPath.empty()) {
+        Platform().SetShortPathName(modulePath, shortPath);
+    }
+}
+
 class Registration : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -215,7 +224,7 @@ TEST_F(Registration, APathTheCodePageCannotCarryIsRegisteredByItsShortForm) {
         const char* name;
         std::u16string path;
         std::u16string shortPath;  // empty: the volume has none
-        const TextServices* text;  // the thread's ANSI code page
+        const TextServices* text;  // the system's ANSI code page
         HRESULT result;
         std::string registered;  // the InprocServer32 path, in that code page
     };
@@ -239,11 +248,7 @@ TEST_F(Registration, APathTheCodePageCannotCarryIsRegisteredByItsShortForm) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FreshPlatform();
-        Platform().SetModulePath(c.path);
-        if (!c.shortPath.empty()) {
-            Platform().SetShortPathName(c.path, c.shortPath);
-        }
+        FreshPlatform(c.path, c.shortPath);
         Platform().systemText = c.text;
         EXPECT_EQ(DllRegisterServer(), c.result);
         EXPECT_EQ(ApprovedList(), kApproved);
@@ -322,11 +327,7 @@ TEST_F(Registration, AModulePathTooLongForWindowsIsRegisteredByItsShortForm) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FreshPlatform();
-        Platform().SetModulePath(c.path);
-        if (!c.shortPath.empty()) {
-            Platform().SetShortPathName(c.path, c.shortPath);
-        }
+        FreshPlatform(c.path, c.shortPath);
         EXPECT_EQ(DllRegisterServer(), c.result);
         EXPECT_EQ(ApprovedList(), kApproved);
         if (SUCCEEDED(c.result)) {
@@ -375,11 +376,9 @@ TEST_F(Registration, TheSystemsCodePageDecidesWhateverTheThreadsIs) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FreshPlatform();
+        FreshPlatform(c.path, u"C:\\XYZ~1\\TW.DLL");
         Platform().systemText = c.system;
         Platform().threadText = c.thread;
-        Platform().SetModulePath(c.path);
-        Platform().SetShortPathName(c.path, u"C:\\XYZ~1\\TW.DLL");
         EXPECT_EQ(DllRegisterServer(), S_OK);
         EXPECT_EQ(InprocServerPath(), c.registered + '\0');
         // Decoded as the registry decodes it, it names the module (or its short form).

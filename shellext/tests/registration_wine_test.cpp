@@ -344,20 +344,6 @@ HRESULT CallRegistrationExport(const std::wstring& dll, const char* name) {
     return function != nullptr ? function() : E_FAIL;
 }
 
-// Sets the calling thread's locale for a scope, and puts the one before back.
-class ThreadLocale {
-  public:
-    explicit ThreadLocale(LCID locale) : before_(GetThreadLocale()) {
-        EXPECT_TRUE(SetThreadLocale(locale));
-    }
-    ~ThreadLocale() { SetThreadLocale(before_); }
-    ThreadLocale(const ThreadLocale&) = delete;
-    ThreadLocale& operator=(const ThreadLocale&) = delete;
-
-  private:
-    LCID before_;
-};
-
 // The product installed in a folder whose name code page 1252 cannot represent: the registry script
 // is 8-bit text, so registration names the DLL by its short form, and everything works from there.
 TEST_F(Registration, InAFolderTheCodePageCannotRepresentEverythingWorks) {
@@ -426,6 +412,7 @@ TEST_F(Registration, OnAThreadWithAJapaneseLocaleTheSystemsCodePageNamesTheDll) 
     ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twShellExt_64.dll", japaneseDll));
     {
         ThreadLocale locale(0x411);
+        ASSERT_TRUE(locale.set());
         // The thread's ANSI code page is 932 now, which carries the folder's name.
         char narrow[1024] = {};
         BOOL lossy = FALSE;
@@ -444,6 +431,7 @@ TEST_F(Registration, OnAThreadWithAJapaneseLocaleTheSystemsCodePageNamesTheDll) 
     CoFreeUnusedLibrariesEx(0, 0);
     {
         ThreadLocale locale(0x411);
+        ASSERT_TRUE(locale.set());
         EXPECT_EQ(CallRegistrationExport(japaneseDll, "DllUnregisterServer"), S_OK);
     }
     ExpectUnregistered();
@@ -456,11 +444,8 @@ TEST_F(Registration, OnAThreadWithAJapaneseLocaleTheSystemsCodePageNamesTheDll) 
 TEST_F(Registration, ADllBeyondMaxPathIsRegisteredByItsShortForm) {
     for (const bool hasShortForm : {true, false}) {
         SCOPED_TRACE(hasShortForm ? "long names" : "8.3 names");
-        ShortNamedTempDir shortNamed;
-        const std::wstring base = hasShortForm ? root.path() : shortNamed.path();
-        ASSERT_FALSE(base.empty());
-        const std::wstring deep =
-            MakeFolderOfLength(base, hasShortForm ? L"TarnwickProgramFolder" : L"PROGRAMS", 260);
+        FolderOfLength folder(260, hasShortForm);
+        const std::wstring& deep = folder.path();
         ASSERT_EQ(deep.size(), 260u);
         const std::wstring deepDll = deep + L"twShellExt_64.dll";
         ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twShellExt_64.dll", deepDll));

@@ -496,12 +496,8 @@ HINSTANCE WINAPI RecordStart(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameter
 TEST_F(ShellExtensionTest, FromAFolderTooLongForTheHelperItIsStartedByItsShortForm) {
     for (const bool hasShortForm : {true, false}) {
         SCOPED_TRACE(hasShortForm ? "long names" : "8.3 names");
-        TempDir longNamed(L"Tarnwick deep install");
-        ShortNamedTempDir shortNamed;
-        const std::wstring root = hasShortForm ? longNamed.path() : shortNamed.path();
-        ASSERT_FALSE(root.empty());
-        const std::wstring deep =
-            MakeFolderOfLength(root, hasShortForm ? L"TarnwickProgramFolder" : L"PROGRAMS", 250);
+        FolderOfLength folder(250, hasShortForm);
+        const std::wstring& deep = folder.path();
         ASSERT_EQ(deep.size(), 250u);
         ASSERT_TRUE(CopyFileTo(dll, deep + L"tw.dll"));
         ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twHelper.exe", deep + L"twHelper.exe"));

@@ -185,35 +185,6 @@ TempDir::~TempDir() {
     }
 }
 
-namespace {
-const wchar_t kShortNamedBase[] = L"C:\\TW83TEMP";
-}  // namespace
-
-ShortNamedTempDir::ShortNamedTempDir() {
-    static std::atomic<unsigned> counter{0};
-    CreateDirectoryW(kShortNamedBase, nullptr);
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        // At most eight digits: an 8.3 name.
-        const unsigned number = (GetCurrentProcessId() * 1000 + counter++) % 100000000;
-        const std::wstring candidate =
-            std::wstring(kShortNamedBase) + L"\\" + std::to_wstring(number);
-        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path_ = candidate + L"\\";
-            return;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            return;
-        }
-    }
-}
-
-ShortNamedTempDir::~ShortNamedTempDir() {
-    if (!path_.empty()) {
-        RemoveTree(path_);
-    }
-    RemoveDirectoryW(kShortNamedBase);  // when no other test uses it any more
-}
-
 void RemoveTree(const std::wstring& path) {
     std::wstring dir = path;
     if (!dir.empty() && dir.back() == L'\\') {
@@ -299,6 +270,11 @@ bool MakeFolders(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+namespace {
+
+// Makes a folder below `base` (an existing folder, with a trailing backslash) whose path has
+// exactly `units` units with its trailing backslash, of levels named `level` and at most two named
+// after a beginning of it (so 8.3 levels stay 8.3): the path, empty when it cannot be made.
 std::wstring MakeFolderOfLength(const std::wstring& base, const std::wstring& level, size_t units) {
     const size_t whole = level.size() + 1;  // a level and its backslash
     if (level.size() < 2 || units < base.size() + 2) {
@@ -316,6 +292,43 @@ std::wstring MakeFolderOfLength(const std::wstring& base, const std::wstring& le
         rest -= take;
     }
     return MakeFolders(path) ? path : std::wstring();
+}
+
+const wchar_t kShortNamedBase[] = L"C:\\TW83TEMP";
+
+}  // namespace
+
+FolderOfLength::FolderOfLength(size_t units, bool shortForm) {
+    if (shortForm) {
+        longNamed_.emplace(L"Tarnwick deep install");
+        if (!longNamed_->path().empty()) {
+            path_ = MakeFolderOfLength(longNamed_->path(), L"TarnwickProgramFolder", units);
+        }
+        return;
+    }
+    static std::atomic<unsigned> counter{0};
+    CreateDirectoryW(kShortNamedBase, nullptr);
+    for (int attempt = 0; attempt < 1000 && shortNamed_.empty(); ++attempt) {
+        // At most eight digits: an 8.3 name.
+        const unsigned number = (GetCurrentProcessId() * 1000 + counter++) % 100000000;
+        const std::wstring candidate =
+            std::wstring(kShortNamedBase) + L"\\" + std::to_wstring(number);
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            shortNamed_ = candidate + L"\\";
+        } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            return;
+        }
+    }
+    if (!shortNamed_.empty()) {
+        path_ = MakeFolderOfLength(shortNamed_, L"PROGRAMS", units);
+    }
+}
+
+FolderOfLength::~FolderOfLength() {
+    if (!shortNamed_.empty()) {
+        RemoveTree(shortNamed_);
+        RemoveDirectoryW(kShortNamedBase);  // when no other test uses it any more
+    }
 }
 
 std::wstring LongPathForm(const std::wstring& path) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace tw::test {
@@ -50,18 +51,23 @@ class TempDir {
     std::wstring path_;
 };
 
-// A new folder whose path is made of 8.3 names only (C:\TW83TEMP\ and a number), so that it has no
-// shorter form, as a temporary folder's path usually has; removed like TempDir.
-class ShortNamedTempDir {
+// A new folder whose path has exactly `units` units with its trailing backslash, for the tests of
+// what Windows takes only below MAX_PATH; removed with all its content on destruction. Its levels
+// have long names, which have shorter 8.3 forms, or, without `shortForm`, 8.3 names below a folder
+// whose path has none either (C:\TW83TEMP\ and a number: a temporary folder's path usually has a
+// shorter form), so that no form of it is shorter.
+class FolderOfLength {
   public:
-    ShortNamedTempDir();
-    ~ShortNamedTempDir();
-    ShortNamedTempDir(const ShortNamedTempDir&) = delete;
-    ShortNamedTempDir& operator=(const ShortNamedTempDir&) = delete;
+    FolderOfLength(size_t units, bool shortForm);
+    ~FolderOfLength();
+    FolderOfLength(const FolderOfLength&) = delete;
+    FolderOfLength& operator=(const FolderOfLength&) = delete;
     // Full path with a trailing backslash; empty when it could not be made.
     const std::wstring& path() const { return path_; }
 
   private:
+    std::optional<TempDir> longNamed_;
+    std::wstring shortNamed_;  // the 8.3 folder made below C:\TW83TEMP
     std::wstring path_;
 };
 
@@ -76,10 +82,6 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool CopyFileTo(const std::wstring& from, const std::wstring& to);
 // Makes the folder `path` and every missing folder above it. True when it exists afterwards.
 bool MakeFolders(const std::wstring& path);
-// Makes a folder below `base` (an existing folder, with a trailing backslash) whose path has
-// exactly `units` units with its trailing backslash, of levels named `level` and at most two named
-// after a beginning of it (so 8.3 levels stay 8.3): the path, empty when it cannot be made.
-std::wstring MakeFolderOfLength(const std::wstring& base, const std::wstring& level, size_t units);
 // The long form of an existing path (its short 8.3 names resolved), for comparing paths that name
 // the same file; empty when it cannot be had.
 std::wstring LongPathForm(const std::wstring& path);
@@ -100,6 +102,22 @@ bool RunsUnderWine();
 
 // Whether the process token reports elevation (Wine's always does).
 bool ProcessIsElevated();
+
+// Sets the calling thread's locale for a scope (SetThreadLocale), and puts the one before back.
+class ThreadLocale {
+  public:
+    explicit ThreadLocale(LCID locale) : before_(GetThreadLocale()) {
+        set_ = SetThreadLocale(locale) != FALSE;
+    }
+    ~ThreadLocale() { SetThreadLocale(before_); }
+    ThreadLocale(const ThreadLocale&) = delete;
+    ThreadLocale& operator=(const ThreadLocale&) = delete;
+    bool set() const { return set_; }
+
+  private:
+    LCID before_;
+    bool set_ = false;
+};
 
 // A primary token that reports not elevated, for ProcessOptions::token: the linked limited token
 // of an elevated process, or a copy of the process's own token when that is not elevated. Null when

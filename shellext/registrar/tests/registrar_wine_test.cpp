@@ -127,20 +127,6 @@ bool RunsHere(unsigned codePage) {
     return codePage == 0 || codePage == GetACP();
 }
 
-// Sets the calling thread's locale for a scope, and puts the one before back.
-class ThreadLocale {
-  public:
-    explicit ThreadLocale(LCID locale) : before_(GetThreadLocale()) {
-        EXPECT_TRUE(SetThreadLocale(locale));
-    }
-    ~ThreadLocale() { SetThreadLocale(before_); }
-    ThreadLocale(const ThreadLocale&) = delete;
-    ThreadLocale& operator=(const ThreadLocale&) = delete;
-
-  private:
-    LCID before_;
-};
-
 // The Japanese locale, and one whose ANSI code page is 1252 (English, United States).
 constexpr LCID kJapanese = 0x411;
 constexpr LCID kEnglish = 0x409;
@@ -236,6 +222,7 @@ TEST(TextServices, TheThreadsCodePageIsASettingOfItsOwn) {
         GTEST_SKIP() << "the stand-ins know code pages 1252 and 932, not " << GetACP();
     }
     ThreadLocale locale(GetACP() == 1252 ? kJapanese : kEnglish);
+    ASSERT_TRUE(locale.set());
     const UINT thread = GetACP() == 1252 ? 932 : 1252;
     ASSERT_EQ(ThreadCodePage(), thread);
     ExpectTheStandInsAnswers(PlatformTextServices(AnsiCodePage::Thread), CodePageText(thread));
@@ -248,6 +235,7 @@ TEST(TextServices, NamesCompareTheSameInEveryLocale) {
     const TextServices& platform = PlatformTextServices(kRegistryCodePage);
     for (const LCID lcid : {GetThreadLocale(), kTurkish, kJapanese, kEnglish}) {
         ThreadLocale locale(lcid);
+        ASSERT_TRUE(locale.set());
         for (const CompareCase& c : CompareCases()) {
             if (c.codePage != GetACP()) {
                 continue;
@@ -433,8 +421,8 @@ TEST(CRegObject, ThePlatformDefaultsUseTheRealRegistry) {
 
 // The registry reads a script's bytes in the system's ANSI code page; the platform's registrar
 // makes them in that code page whatever the thread's locale: a value the system's code page
-// carries and the thread's does not reaches the registry unchanged, and "val", "clsid" and
-// "%appid%" are found in a Turkish locale too.
+// carries and the thread's does not reaches the registry unchanged, and "val" and "%appid%" are
+// found in a Turkish locale too.
 TEST(CRegObject, ThePlatformDefaultsWriteInTheSystemsCodePageWhateverTheThreadsLocale) {
     if (GetACP() != 1252 && GetACP() != 932) {
         GTEST_SKIP() << "the cases are written for code pages 1252 and 932, not " << GetACP();
@@ -446,6 +434,7 @@ TEST(CRegObject, ThePlatformDefaultsWriteInTheSystemsCodePageWhateverTheThreadsL
         "s '%VALUE%' { val Data = s '%appid%x' } } } }";
     for (const LCID lcid : {GetACP() == 1252 ? kJapanese : kEnglish, kTurkish}) {
         ThreadLocale locale(lcid);
+        ASSERT_TRUE(locale.set());
         CRegObject registrar;
         ASSERT_EQ(registrar.AddSubstitution(u"Value", value.c_str()), S_OK);
         ASSERT_EQ(registrar.AddSubstitution(u"APPID", u""), S_OK);
