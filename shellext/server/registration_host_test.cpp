@@ -3,7 +3,7 @@
 // the product's script file as its resource 101, and failures of every step.
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <memory>
 #include <sstream>
 
 #include "exports.h"
@@ -72,7 +72,7 @@ const std::string kRegistered =
 const char* const kUnregistered = kProductScriptUnregistered;
 
 // The platform of a test: a fresh installation's, replaced by FreshPlatform.
-std::optional<FakeRegistrationPlatform> fakePlatform;
+std::unique_ptr<FakeRegistrationPlatform> fakePlatform;
 
 FakeRegistrationPlatform& Platform() {
     return *fakePlatform;
@@ -128,7 +128,7 @@ std::string InprocServerPath() {
 // The stand-ins as a fresh installation has them, with the DLL at kModuleFile holding the script.
 void FreshPlatform() {
     fakePlatform.reset();
-    fakePlatform.emplace();
+    fakePlatform = std::make_unique<FakeRegistrationPlatform>();
     Platform().SetModulePath(kModuleFile);
     Platform().SetResource(kRegistryScriptId, "REGISTRY", ProductScript());
 }
