@@ -1,11 +1,14 @@
 // The pieces the deliverables share: a path's directory, the extended-length form of long
-// paths, reading a module's file name of any length, a GUID's text.
+// paths, the forms of a path Windows can use below MAX_PATH, reading a module's file name of any
+// length, a GUID's text.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "fake_short_path_names.h"
 #include "guid_text.h"
 #include "module_path.h"
+#include "path_policy.h"
 #include "paths.h"
 
 namespace tw {
@@ -54,6 +57,79 @@ TEST(ExtendedLengthPath, PrefixesOnlyLongAbsolutePathsItCanCarryUnchanged) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ExtendedLengthPath(c.path), c.expected) << c.path.size();
+    }
+}
+
+TEST(WithoutExtendedLengthPrefix, GivesThePlainFormOfDrivePathsAndShares) {
+    const std::u16string longTail(300, u'n');
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"\\\\?\\C:\\LONGNA~1\\TW.DLL", u"C:\\LONGNA~1\\TW.DLL"},
+        {u"\\\\?\\d:\\" + longTail, u"d:\\" + longTail},
+        {u"\\\\?\\UNC\\server\\share\\X~1\\", u"\\\\server\\share\\X~1\\"},
+        {u"\\\\?\\unc\\server\\share", u"\\\\server\\share"},
+        // Plain already, or a device path that has no plain form: unchanged.
+        {u"C:\\Program Files\\", u"C:\\Program Files\\"},
+        {u"\\\\server\\share\\x", u"\\\\server\\share\\x"},
+        {u"\\\\?\\Volume{0}\\x", u"\\\\?\\Volume{0}\\x"},
+        {u"\\\\.\\pipe\\x", u"\\\\.\\pipe\\x"},
+        {u"", u""},
+    };
+    for (const auto& [path, plain] : cases) {
+        EXPECT_EQ(WithoutExtendedLengthPrefix(path), plain);
+        // What ExtendedLengthPath prefixes comes back as it was.
+        EXPECT_EQ(WithoutExtendedLengthPrefix(ExtendedLengthPath(plain)), plain);
+    }
+}
+
+// Windows takes a module, a registered server or a working directory only below MAX_PATH: the
+// path when it fits, else its short form when that fits, else nothing.
+TEST(UsablePathForms, ThePathWhenItFitsThenItsShortFormThenNothing) {
+    // "C:\" and these make 259 and 260 units.
+    const std::u16string longest = u"C:\\" + std::u16string(256, u'a');
+    const std::u16string tooLong = longest + u"b";
+    const std::u16string deep = u"C:\\Program Files\\" + std::u16string(257, u'\u0436') + u"\\";
+    struct Case {
+        const char* name;
+        std::u16string path;
+        std::u16string shortPath;  // empty: the platform gives none
+        std::u16string appended;
+        std::vector<std::u16string> forms;
+    };
+    const Case cases[] = {
+        {"fits, no short form", longest, u"", u"", {longest}},
+        {"fits, and so does its short form",
+         u"C:\\Program Files\\",
+         u"C:\\PROGRA~1\\",
+         u"",
+         {u"C:\\Program Files\\", u"C:\\PROGRA~1\\"}},
+        {"short names off: the path itself comes back", longest, longest, u"", {longest}},
+        {"one unit too long, no short form", tooLong, u"", u"", {}},
+        {"one unit too long, with a short form", tooLong, u"C:\\AAAAAA~1", u"", {u"C:\\AAAAAA~1"}},
+        {"a 275-unit path by its short form",
+         deep,
+         u"C:\\PROGRA~1\\____~1\\",
+         u"",
+         {u"C:\\PROGRA~1\\____~1\\"}},
+        {"a short form that is too long as well", tooLong, tooLong + u"~1", u"", {}},
+        // What Windows adds to a working directory before it loads from there counts.
+        {"fits with the file name",
+         u"C:\\" + std::u16string(243, u'a') + u"\\",
+         u"",
+         u"twHelper.exe",
+         {u"C:\\" + std::u16string(243, u'a') + u"\\"}},
+        {"too long with the file name",
+         u"C:\\" + std::u16string(244, u'a') + u"\\",
+         u"C:\\AAAAAA~1\\",
+         u"twHelper.exe",
+         {u"C:\\AAAAAA~1\\"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeShortPathNames names;
+        if (!c.shortPath.empty()) {
+            names.shortPaths[c.path] = c.shortPath;
+        }
+        EXPECT_EQ(UsablePathForms(c.path, names, c.appended), c.forms) << c.path.size();
     }
 }
 

@@ -51,4 +51,20 @@ std::u16string ExtendedLengthPath(const std::u16string& path) {
     return path;
 }
 
+std::u16string WithoutExtendedLengthPrefix(const std::u16string& path) {
+    const std::u16string prefix = u"\\\\?\\";
+    if (path.compare(0, prefix.size(), prefix) != 0) {
+        return path;
+    }
+    const std::u16string rest = path.substr(prefix.size());
+    if (rest.size() >= 4 && (rest[0] == u'U' || rest[0] == u'u') &&
+        (rest[1] == u'N' || rest[1] == u'n') && (rest[2] == u'C' || rest[2] == u'c') &&
+        rest[3] == u'\\') {
+        return u"\\\\" + rest.substr(4);
+    }
+    const bool driveAbsolute =
+        rest.size() >= 3 && IsLetter(rest[0]) && rest[1] == u':' && rest[2] == u'\\';
+    return driveAbsolute ? rest : path;
+}
+
 }  // namespace tw

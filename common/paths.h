@@ -20,4 +20,9 @@ std::u16string DirectoryWithBackslash(const std::u16string& path);
 // longer resolve), are returned as they are.
 std::u16string ExtendedLengthPath(const std::u16string& path);
 
+// The plain form of a path the platform gave in extended-length form: "\\?\C:\..." becomes
+// "C:\...", "\\?\UNC\server\share\..." becomes "\\server\share\...". Other paths are
+// returned as they are.
+std::u16string WithoutExtendedLengthPrefix(const std::u16string& path);
+
 }  // namespace tw

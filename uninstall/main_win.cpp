@@ -5,6 +5,7 @@
 #include <string>
 
 #include "module_path.h"
+#include "path_policy.h"
 #include "unregister.h"
 
 int main() {
@@ -13,7 +14,8 @@ int main() {
         std::u16string helperPath;
         DWORD error = 0;
         if (tw::ModuleFileName(nullptr, &helperPath, &error)) {
-            tw::UnregisterShellExtensions(helperPath, tw::ShellProcessStarter());
+            tw::UnregisterShellExtensions(helperPath, tw::ShellProcessStarter(),
+                                          tw::PlatformShortPathNames());
         }
     } catch (...) {
         // Nothing is reported: the helper's outcome is its exit code, which is always 0.

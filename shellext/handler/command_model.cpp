@@ -1,7 +1,9 @@
 #include "command_model.h"
 
 #include <cstddef>
+#include <vector>
 
+#include "path_policy.h"
 #include "paths.h"
 
 namespace tw {
@@ -54,7 +56,7 @@ std::u16string ModuleDirectory(ShellPlatform& platform, HINSTANCE module) {
 }
 
 std::u16string HelperPathIn(const std::u16string& moduleDirectory) {
-    return moduleDirectory + u"twHelper.exe";
+    return moduleDirectory + kHelperFileName;
 }
 
 StartRequest HelperStartRequest(const char16_t* option, const std::u16string& selectedPath,
@@ -70,9 +72,17 @@ HRESULT CarryOutCommand(ShellPlatform& platform, HINSTANCE module, uintptr_t ver
         return decision.result;
     }
     try {
-        // The helper runs on its own; whether the start succeeded is not reported.
-        platform.HelperStarter().Start(
-            HelperStartRequest(decision.option, selectedPath, ModuleDirectory(platform, module)));
+        // Windows starts the helper in the module's folder, and loads it from there, only below
+        // MAX_PATH: the folder as it is or its short form, whichever fits with the helper's name
+        // (the path policy). A folder with neither is a start that failed. The selected path, a
+        // parameter, stays whole.
+        const std::vector<std::u16string> folders =
+            UsablePathForms(ModuleDirectory(platform, module), platform, kHelperFileName);
+        if (!folders.empty()) {
+            // The helper runs on its own; whether the start succeeded is not reported.
+            platform.HelperStarter().Start(
+                HelperStartRequest(decision.option, selectedPath, folders.front()));
+        }
     } catch (...) {
         // Out of memory while the request was put together: nothing was started.
         return E_OUTOFMEMORY;

@@ -34,6 +34,9 @@ CommandDecision DecideCommand(uintptr_t verb, bool selectionIsFile);
 // a name that could not be obtained).
 std::u16string ModuleDirectoryOf(const std::u16string& moduleFileName);
 
+// The helper program's file name.
+constexpr char16_t kHelperFileName[] = u"twHelper.exe";
+
 // ModuleDirectoryOf the file name of the module `module`, read through `platform` at each call.
 std::u16string ModuleDirectory(ShellPlatform& platform, HINSTANCE module);
 

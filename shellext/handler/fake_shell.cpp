@@ -119,6 +119,15 @@ std::u16string FakeShell::ModuleFileName(HINSTANCE) {
     return moduleFileName;
 }
 
+bool FakeShell::ShortPathName(const std::u16string& path, std::u16string* shortPath) {
+    const auto found = shortPaths.find(path);
+    if (found == shortPaths.end()) {
+        return false;
+    }
+    *shortPath = found->second;
+    return true;
+}
+
 ProcessStarter& FakeShell::HelperStarter() {
     static RefusingStarter refusing;
     return starter != nullptr ? *starter : refusing;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -129,6 +130,8 @@ class FakeShell final : public ShellPlatform {
     bool moduleFileNameThrows = false;
     // Where HelperStarter's requests go; null: a starter that refuses every request.
     ProcessStarter* starter = nullptr;
+    // The short forms ShortPathName gives; every other path has none.
+    std::map<std::u16string, std::u16string> shortPaths;
 
     // The resource identifier a bitmap handle was loaded from (0 for null), and how many bitmaps
     // are loaded and not yet deleted.
@@ -149,6 +152,7 @@ class FakeShell final : public ShellPlatform {
     void SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture) override;
     std::u16string ModuleFileName(HINSTANCE module) override;
     ProcessStarter& HelperStarter() override;
+    bool ShortPathName(const std::u16string& path, std::u16string* shortPath) override;
 
   private:
     std::atomic<int> liveBitmaps{0};  // handlers may be made on several threads at once

@@ -9,13 +9,16 @@
 
 #include <string>
 
+#include "path_policy.h"
 #include "process_start.h"
 #include "process_wide.h"
 #include "shell_types.h"
 
 namespace tw {
 
-class ShellPlatform : public ProcessWide<ShellPlatform> {
+// The short names (GetShortPathNameW) are those of the path policy (path_policy.h), which decides
+// the form of the module's folder the helper is started from.
+class ShellPlatform : public ProcessWide<ShellPlatform>, public ShortPathNames {
   public:
     virtual ~ShellPlatform() = default;
 

@@ -65,4 +65,8 @@ ProcessStarter& Win32ShellPlatform::HelperStarter() {
     return ShellProcessStarter();
 }
 
+bool Win32ShellPlatform::ShortPathName(const std::u16string& path, std::u16string* shortPath) {
+    return PlatformShortPathNames().ShortPathName(path, shortPath);
+}
+
 }  // namespace tw

@@ -22,6 +22,7 @@ class Win32ShellPlatform final : public ShellPlatform {
     void SetMenuEntryPicture(HMENU menu, UINT position, HBITMAP picture) override;
     std::u16string ModuleFileName(HINSTANCE module) override;
     ProcessStarter& HelperStarter() override;
+    bool ShortPathName(const std::u16string& path, std::u16string* shortPath) override;
 };
 
 }  // namespace tw

@@ -207,13 +207,16 @@ TEST_F(HandlerTest, EveryNameReachesTheHelperExactlyAsItIsOnDisk) {
         {u"C:\\Daten\\" + std::u16string(32000 - 9, u'x'), true},
         {u"C:\\Daten\\Отчёты\\", true},
     };
-    const std::u16string modules[] = {
-        u"C:\\Программы\\Tarnwick\\twShellExt_64.dll",
-        u"C:\\" + std::u16string(300, u'p') + u"\\twShellExt_64.dll",
+    // The helper starts from the module's folder as it is, or from its short form when the folder
+    // is too long for Windows (TheHelperStartsFromAFormOfTheModulesFolderWindowsCanUse).
+    const std::u16string moduleFolder = u"C:\\" + std::u16string(300, u'p') + u"\\";
+    shell.shortPaths[moduleFolder] = u"C:\\PPPPPP~1\\";
+    const std::pair<std::u16string, std::u16string> modules[] = {
+        {u"C:\\Программы\\Tarnwick\\twShellExt_64.dll", u"C:\\Программы\\Tarnwick\\"},
+        {moduleFolder + u"twShellExt_64.dll", u"C:\\PPPPPP~1\\"},
     };
-    for (const std::u16string& module : modules) {
+    for (const auto& [module, directory] : modules) {
         shell.moduleFileName = module;
-        const std::u16string directory = module.substr(0, module.rfind(u'\\') + 1);
         for (const Case& c : cases) {
             SCOPED_TRACE(Utf16ToUtf8(c.name.substr(0, 80)) + " (" + std::to_string(c.name.size()) +
                          " units)");
@@ -495,14 +498,12 @@ TEST_F(HandlerTest, InvokeCommandSucceedsWhenTheHelperCannotBeStarted) {
 }
 
 TEST_F(HandlerTest, HelperIsLookedForInTheModulesDirectory) {
-    const std::u16string longDirectory = u"C:\\" + std::u16string(400, u'ü') + u"\\";
     struct Case {
         std::u16string moduleFileName;
         std::u16string directory;
     };
     const Case cases[] = {
         {u"C:\\Program Files\\Tarnwick\\twShellExt_64.dll", u"C:\\Program Files\\Tarnwick\\"},
-        {longDirectory + u"twShellExt_64.dll", longDirectory},
         {u"twShellExt_64.dll", u"twShellExt_64.dll\\"},
         {u"", u"\\"},
     };
@@ -517,6 +518,58 @@ TEST_F(HandlerTest, HelperIsLookedForInTheModulesDirectory) {
         ASSERT_EQ(starter.requests.size(), 1u);
         EXPECT_EQ(starter.requests[0].file, c.directory + u"twHelper.exe");
         EXPECT_EQ(starter.requests[0].directory, c.directory);
+    }
+}
+
+// Windows starts a program in a folder, and loads it from a path, only below MAX_PATH: the helper
+// starts from the module's folder when the folder and the helper's path fit, else from the
+// folder's short form, else not at all (a start that failed: S_OK). The module's folder as the
+// handler tells it stays whole.
+TEST_F(HandlerTest, TheHelperStartsFromAFormOfTheModulesFolderWindowsCanUse) {
+    // 247 units: with "twHelper.exe" 259, the longest path that fits.
+    const std::u16string fits = u"C:\\" + std::u16string(243, u'a') + u"\\";
+    const std::u16string tooLong = u"C:\\" + std::u16string(244, u'a') + u"\\";
+    const std::u16string deep = u"C:\\" + std::u16string(400, u'ü') + u"\\";
+    const std::u16string shortForm = u"C:\\AAAAAA~1\\";
+    const std::u16string selected = u"C:\\Daten\\" + std::u16string(32000 - 9, u'x');
+    struct Case {
+        const char* name;
+        std::u16string folder;
+        std::u16string shortPath;    // empty: the platform gives none
+        std::u16string startedFrom;  // empty: nothing started
+    };
+    const Case cases[] = {
+        {"fits", fits, shortForm, fits},
+        {"one unit too long, with a short form", tooLong, shortForm, shortForm},
+        {"one unit too long, no short form", tooLong, u"", u""},
+        {"400 units, with a short form", deep, shortForm, shortForm},
+        {"400 units, a short form as long", deep, deep + u"~1\\", u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        shell.moduleFileName = c.folder + u"twShellExt_64.dll";
+        shell.shortPaths.clear();
+        if (!c.shortPath.empty()) {
+            shell.shortPaths[c.folder] = c.shortPath;
+        }
+        Handler h;
+        h->selectedPath = selected;
+        h->selectionIsFile = true;
+        EXPECT_EQ(h->GetModuleDirectory(), c.folder);
+        EXPECT_EQ(h->GetHelperPath(), c.folder + u"twHelper.exe");
+        starter.requests.clear();
+        EXPECT_EQ(h.Invoke(1), S_OK);
+        EXPECT_EQ(h.Invoke(2), S_OK);
+        if (c.startedFrom.empty()) {
+            EXPECT_TRUE(starter.requests.empty());
+        } else {
+            const std::u16string helper = c.startedFrom + u"twHelper.exe";
+            EXPECT_EQ(starter.requests,
+                      (std::vector<StartRequest>{
+                          {u"open", helper, u" /createbackupjob " + selected, c.startedFrom, 5},
+                          {u"open", helper, u" /viewsnapshots " + selected, c.startedFrom, 5},
+                      }));
+        }
     }
 }
 

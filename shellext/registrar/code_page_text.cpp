@@ -271,25 +271,6 @@ bool CodePageText::CarriesExactly(const std::u16string& wide, std::string* lacki
     return true;
 }
 
-bool CodePageText::EqualNoCase(const char* a, const char* b) const {
-    for (size_t i = 0;; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 0x80 || cb >= 0x80) {
-            return FoldCase(a, std::char_traits<char>::length(a)) ==
-                   FoldCase(b, std::char_traits<char>::length(b));
-        }
-        const auto la = (ca >= 'A' && ca <= 'Z') ? ca + ('a' - 'A') : ca;
-        const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + ('a' - 'A') : cb;
-        if (la != lb) {
-            return false;
-        }
-        if (ca == 0) {
-            return true;
-        }
-    }
-}
-
 HRESULT CodePageText::ParseUI4(const std::u16string& text, uint32_t* value) const {
     size_t i = 0;
     const size_t n = text.size();

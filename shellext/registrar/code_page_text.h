@@ -1,6 +1,7 @@
-// Host stand-in for the platform's text services, for two ANSI code pages: 1252 (Western, the one
-// Wine uses here) and 932 (Japanese, double-byte), so that tests can run scripts whose trail bytes
-// look like backslashes, braces or letters. It implements what the interpreter and the in-memory
+// Host stand-in for the platform's text services of one ANSI code page, 1252 (Western, the one
+// Wine uses here) or 932 (Japanese, double-byte), so that tests can run scripts whose trail bytes
+// look like backslashes, braces or letters, and can give a machine a system code page and a
+// thread code page that differ. It implements what the interpreter and the in-memory
 // registry rely on, and registrar_wine_test checks it against the real functions under Wine in both
 // code pages:
 // - Stepping: in 932, bytes 0x81-0x9F and 0xE0-0xFC lead a double-byte character, stepped over
@@ -11,9 +12,10 @@
 //   pairs become U+30FB. UTF-16 characters the code page lacks become '?', except that 1252 puts
 //   the platform's best fit for Latin Extended-A letters (U+0100 becomes 'A') and for full-width
 //   ASCII (U+FF21 becomes 'A').
-// - Comparison without regard to case: both texts in UTF-16, with the letters of that repertoire
-//   (ASCII, Latin-1, the 1252 extras, Greek, Cyrillic, full-width Latin) folded to lower case. The
-//   in-memory registry compares key and value names the same way.
+// - Names without regard to case, as the registry compares key and value names (FoldCase): both
+//   texts in UTF-16, with the letters of that repertoire (ASCII, Latin-1, the 1252 extras, Greek,
+//   Cyrillic, full-width Latin) folded to lower case. (The interpreter's own comparisons are
+//   TextServices::EqualNoCase, ASCII letters only.)
 // - Numbers (VarUI4FromStr): surrounding white space (U+0009-U+000D, space, U+00A0, U+3000); an
 //   optional sign, followed by optional white space, before a decimal number; a decimal number with
 //   an optional fraction and exponent, rounded half to even; "&H" hexadecimal and "&O" octal.
@@ -43,7 +45,6 @@ class CodePageText final : public TextServices {
 
     const char* NextChar(const char* p) const override;
     bool IsLeadByte(unsigned char byte) const override;
-    bool EqualNoCase(const char* a, const char* b) const override;
     bool ToUtf16(const std::string& narrow, std::u16string* wide) const override;
     bool FromUtf16(const std::u16string& wide, std::string* narrow) const override;
     HRESULT ParseUI4(const std::u16string& text, uint32_t* value) const override;

@@ -39,9 +39,9 @@ class WindowsRegistry final : public Registry {
     HKEY mappedRoots_[kRegistryRootCount] = {};
 };
 
-// The process-wide adapters that CRegObject() uses.
+// The process-wide adapters that CRegObject() uses (its text services: kRegistryCodePage's).
 Registry& PlatformRegistry();
-const TextServices& PlatformTextServices();
+const TextServices& PlatformTextServices(AnsiCodePage codePage);
 ModuleResources& PlatformModuleResources();
 
 }  // namespace tw

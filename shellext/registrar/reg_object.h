@@ -1,7 +1,7 @@
 // CRegObject, the registrar: it keeps a list of named substitutions and runs registry scripts,
 // registering or unregistering the keys and values they describe.
 //
-// A script is 8-bit text in the thread's ANSI code page:
+// A script is 8-bit text in the system's ANSI code page, the one the registry reads it with:
 //     HKCR
 //     {
 //         NoRemove CLSID
@@ -16,8 +16,9 @@
 //         }
 //     }
 // Root names (HKCR, HKEY_CLASSES_ROOT and the other six pairs), keywords (ForceRemove, Delete,
-// NoRemove, Val) and value types (s, m, d, b) are matched without regard to case. README.md
-// describes the format, the limits and the failure results.
+// NoRemove, Val) and value types (s, m, d, b) are matched with ASCII letters without regard to
+// case, whatever the user's locale. README.md describes the format, the limits and the failure
+// results.
 //
 // Where this registrar is stricter than a literal reading of the format, for safety: a key name
 // must not be empty (the platform would take it as the parent key, so "ForceRemove ''" would empty
@@ -54,7 +55,8 @@ struct IRegistrarBase : public IUnknown {
 class CRegObject final : public IRegistrarBase {
   public:
 #ifdef _WIN32
-    // The platform's registry, text services and resource loading.
+    // The platform's registry, text services (of the system's ANSI code page) and resource
+    // loading.
     CRegObject();
 #endif
     // Runs scripts against `registry` with `text`; RunScriptResource loads through `resources`

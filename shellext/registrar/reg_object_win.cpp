@@ -4,6 +4,7 @@
 namespace tw {
 
 CRegObject::CRegObject()
-    : CRegObject(PlatformRegistry(), PlatformTextServices(), &PlatformModuleResources()) {}
+    : CRegObject(PlatformRegistry(), PlatformTextServices(kRegistryCodePage),
+                 &PlatformModuleResources()) {}
 
 }  // namespace tw

@@ -16,13 +16,23 @@ std::wstring ToWide(const std::u16string& text) {
     return wide;
 }
 
+// The text functions of one ANSI code page, by the identifier they all take.
 class WindowsTextServices final : public TextServices {
   public:
-    const char* NextChar(const char* p) const override { return CharNextA(p); }
+    explicit WindowsTextServices(UINT codePage) : codePage_(codePage) {}
 
-    bool IsLeadByte(unsigned char byte) const override { return IsDBCSLeadByte(byte) != FALSE; }
+    const char* NextChar(const char* p) const override {
+        // The stepping of CharNextExA, over the lead bytes of this code page; IsDBCSLeadByteEx
+        // takes CP_THREAD_ACP as well, which CharNextExA does not.
+        if (*p == '\0') {
+            return p;
+        }
+        return IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0' ? p + 2 : p + 1;
+    }
 
-    bool EqualNoCase(const char* a, const char* b) const override { return lstrcmpiA(a, b) == 0; }
+    bool IsLeadByte(unsigned char byte) const override {
+        return IsDBCSLeadByteEx(codePage_, byte) != FALSE;
+    }
 
     bool ToUtf16(const std::string& narrow, std::u16string* wide) const override {
         wide->clear();
@@ -33,12 +43,12 @@ class WindowsTextServices final : public TextServices {
             return false;
         }
         const int length = static_cast<int>(narrow.size());
-        const int units = MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(), length, nullptr, 0);
+        const int units = MultiByteToWideChar(codePage_, 0, narrow.data(), length, nullptr, 0);
         if (units <= 0) {
             return false;
         }
         std::wstring converted(static_cast<size_t>(units), L'\0');
-        if (MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(), length, &converted[0], units) !=
+        if (MultiByteToWideChar(codePage_, 0, narrow.data(), length, &converted[0], units) !=
             units) {
             return false;
         }
@@ -57,14 +67,14 @@ class WindowsTextServices final : public TextServices {
         }
         const std::wstring text = ToWide(wide);
         const int length = static_cast<int>(text.size());
-        const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0,
-                                              nullptr, nullptr);
+        const int bytes =
+            WideCharToMultiByte(codePage_, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
         if (bytes <= 0) {
             return false;
         }
         narrow->resize(static_cast<size_t>(bytes));
-        return WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, &(*narrow)[0], bytes,
-                                   nullptr, nullptr) == bytes;
+        return WideCharToMultiByte(codePage_, 0, text.data(), length, &(*narrow)[0], bytes, nullptr,
+                                   nullptr) == bytes;
     }
 
     HRESULT ParseUI4(const std::u16string& text, uint32_t* value) const override {
@@ -76,13 +86,17 @@ class WindowsTextServices final : public TextServices {
         }
         return hr;
     }
+
+  private:
+    UINT codePage_;
 };
 
 }  // namespace
 
-const TextServices& PlatformTextServices() {
-    static const WindowsTextServices text;
-    return text;
+const TextServices& PlatformTextServices(AnsiCodePage codePage) {
+    static const WindowsTextServices system(CP_ACP);
+    static const WindowsTextServices thread(CP_THREAD_ACP);
+    return codePage == AnsiCodePage::System ? system : thread;
 }
 
 }  // namespace tw

@@ -4,6 +4,7 @@
 
 #include "approved_entry.h"
 #include "code_page_text.h"
+#include "paths.h"
 
 namespace tw {
 namespace {
@@ -43,8 +44,7 @@ void FakeRegistrationPlatform::FailModulePath(DWORD error) {
 
 void FakeRegistrationPlatform::SetShortPathName(const std::u16string& path,
                                                 const std::u16string& shortPath) {
-    shortPathOf_ = path;
-    shortPath_ = shortPath;
+    shortPaths_[path] = shortPath;
 }
 
 void FakeRegistrationPlatform::SetResource(const ResourceId& id, const std::string& type,
@@ -55,7 +55,8 @@ void FakeRegistrationPlatform::SetResource(const ResourceId& id, const std::stri
     resources_.resourceBytes = bytes;
 }
 
-const TextServices& FakeRegistrationPlatform::GetText() {
+const TextServices& FakeRegistrationPlatform::GetText(AnsiCodePage codePage) {
+    const TextServices* text = codePage == AnsiCodePage::System ? systemText : threadText;
     return text != nullptr ? *text : CodePageText::Western();
 }
 
@@ -71,16 +72,22 @@ bool FakeRegistrationPlatform::ModulePath(std::u16string* path, DWORD* lastError
 
 bool FakeRegistrationPlatform::ShortPathName(const std::u16string& path,
                                              std::u16string* shortPath) {
-    if (shortPathOf_.empty() || path != shortPathOf_) {
+    const auto found = shortPaths_.find(path);
+    if (found == shortPaths_.end()) {
         return false;
     }
-    *shortPath = shortPath_;
+    *shortPath = found->second;
     return true;
 }
 
 HRESULT FakeRegistrationPlatform::Resources::Load(const std::u16string& path, Module* module) {
     loadedPaths.push_back(path);
-    if (path != moduleFileName) {
+    if (path.size() >= kMaxLegacyPath) {
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
+    std::u16string shortForm;
+    if (path != moduleFileName &&
+        !(platform_.ShortPathName(moduleFileName, &shortForm) && path == shortForm)) {
         return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     }
     ++held;

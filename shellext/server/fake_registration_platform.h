@@ -1,9 +1,13 @@
 // A stand-in for self-registration's platform operations, for tests on the host. Its registry is
 // an in-memory one that starts as a fresh Windows installation has it: the Approved list key of
-// HKEY_LOCAL_MACHINE exists, empty, and nothing else. Constructed first, it becomes the process's
-// platform (registration_platform.h).
+// HKEY_LOCAL_MACHINE exists, empty, and nothing else. The system's and the thread's ANSI code page
+// are two settings, as on a machine whose regional format is not the one its system code page was
+// chosen for. It keeps Windows' limits, which Wine does not: the module file cannot be loaded by a
+// path of MAX_PATH units or more. Constructed first, it becomes the process's platform
+// (registration_platform.h).
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,17 +21,19 @@ class FakeRegistrationPlatform final : public RegistrationPlatform {
     FakeRegistrationPlatform();
 
     InMemoryRegistry registry;
-    // The text services in use; null: CodePageText::Western().
-    const TextServices* text = nullptr;
+    // The text services of the system's and of the thread's ANSI code page; null:
+    // CodePageText::Western().
+    const TextServices* systemText = nullptr;
+    const TextServices* threadText = nullptr;
     // What Version gives (initially a Windows NT version, bit 31 clear).
     DWORD version = 0x23F00206;  // 6.2, build 9200
 
-    // The module's path that ModulePath gives, whole, and the only path from which the module
-    // file can be loaded for its resources. FailModulePath makes ModulePath fail with `error`.
+    // The module's path that ModulePath gives, whole; the module file can be loaded for its
+    // resources by that path or its short form, when either has fewer than MAX_PATH units.
+    // FailModulePath makes ModulePath fail with `error`.
     void SetModulePath(const std::u16string& path);
     void FailModulePath(DWORD error);
-    // The short form ShortPathName gives for `path`; every other path has none (initially none
-    // has).
+    // The short form ShortPathName gives for `path`; other paths have none (initially none has).
     void SetShortPathName(const std::u16string& path, const std::u16string& shortPath);
     // The module file holds this one resource (none initially).
     void SetResource(const ResourceId& id, const std::string& type, const std::string& bytes);
@@ -36,7 +42,7 @@ class FakeRegistrationPlatform final : public RegistrationPlatform {
     int ModulesHeld() const { return resources_.held; }
 
     Registry& GetRegistry() override { return registry; }
-    const TextServices& GetText() override;
+    const TextServices& GetText(AnsiCodePage codePage) override;
     ModuleResources& GetResources() override { return resources_; }
     DWORD Version() override { return version; }
     bool ModulePath(std::u16string* path, DWORD* lastError) override;
@@ -46,6 +52,7 @@ class FakeRegistrationPlatform final : public RegistrationPlatform {
     // The module file's resources: one module, holding at most one resource.
     class Resources final : public ModuleResources {
       public:
+        explicit Resources(FakeRegistrationPlatform& platform) : platform_(platform) {}
         HRESULT Load(const std::u16string& path, Module* module) override;
         HRESULT Find(Module module, const ResourceId& id, const char* type, const char** data,
                      DWORD* size) override;
@@ -58,13 +65,15 @@ class FakeRegistrationPlatform final : public RegistrationPlatform {
         std::string resourceBytes;
         std::vector<std::u16string> loadedPaths;
         int held = 0;
+
+      private:
+        FakeRegistrationPlatform& platform_;
     };
 
-    Resources resources_;
+    Resources resources_{*this};
     bool modulePathFails_ = false;
     DWORD modulePathError_ = 0;
-    std::u16string shortPathOf_;  // the one path that has a short form
-    std::u16string shortPath_;
+    std::map<std::u16string, std::u16string> shortPaths_;
 };
 
 }  // namespace tw

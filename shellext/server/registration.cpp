@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "module.h"
 #include "reg_object.h"
@@ -55,26 +56,21 @@ HRESULT RepresentedExactly(const std::u16string& text, const TextServices& ansi)
 
 }  // namespace
 
-HRESULT ScriptModulePath(const std::u16string& modulePath, RegistrationPlatform& platform,
-                         std::u16string* scriptPath) {
-    const TextServices& ansi = platform.GetText();
-    HRESULT hr = RepresentedExactly(modulePath, ansi);
-    if (hr == S_OK) {
-        *scriptPath = modulePath;
-        return S_OK;
+HRESULT ChooseModulePaths(const std::u16string& modulePath, ShortPathNames& shortNames,
+                          const TextServices& ansi, ModulePaths* paths) {
+    const std::vector<std::u16string> forms = UsablePathForms(modulePath, shortNames);
+    if (forms.empty()) {
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     }
-    if (FAILED(hr)) {
-        return hr;
-    }
-    std::u16string shortPath;
-    if (platform.ShortPathName(modulePath, &shortPath)) {
-        hr = RepresentedExactly(shortPath, ansi);
-        if (hr == S_OK) {
-            *scriptPath = std::move(shortPath);
-            return S_OK;
-        }
+    for (const std::u16string& form : forms) {
+        const HRESULT hr = RepresentedExactly(form, ansi);
         if (FAILED(hr)) {
             return hr;
+        }
+        if (hr == S_OK) {
+            paths->registered = form;
+            paths->loaded = forms.front();
+            return S_OK;
         }
     }
     return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
@@ -113,7 +109,9 @@ HRESULT CComModule::RunRegistryScript(WORD resourceId, bool registering,
         return E_UNEXPECTED;
     }
     try {
-        const TextServices& text = platform->GetText();
+        // Every 8-bit step, from the choice of the module's path to the script's expansion, in the
+        // code page the registry will read the bytes with.
+        const TextServices& text = platform->GetText(kRegistryCodePage);
         CRegObject registrar(platform->GetRegistry(), text, &platform->GetResources());
         for (; extra != nullptr && extra->name != nullptr; ++extra) {
             registrar.AddSubstitution(extra->name, extra->value);
@@ -129,13 +127,14 @@ HRESULT CComModule::RunRegistryScript(WORD resourceId, bool registering,
             // A failure the platform gave no reason for is still a failure.
             return lastError == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(lastError);
         }
-        // The script is 8-bit text: it names the module by a path the code page can carry.
-        std::u16string scriptPath;
-        hr = ScriptModulePath(modulePath, *platform, &scriptPath);
+        // The script is 8-bit text, and Windows loads modules only below MAX_PATH: it names the
+        // module by a path that is short enough and that the code page can carry.
+        ModulePaths paths;
+        hr = ChooseModulePaths(modulePath, *platform, text, &paths);
         if (FAILED(hr)) {
             return hr;
         }
-        const std::u16string escaped = EscapeModulePath(scriptPath);
+        const std::u16string escaped = EscapeModulePath(paths.registered);
         if (FAILED(registrar.AddSubstitution(u"Module", escaped.c_str())) ||
             FAILED(registrar.AddSubstitution(u"Module_Raw", escaped.c_str()))) {
             return E_OUTOFMEMORY;
@@ -144,8 +143,8 @@ HRESULT CComModule::RunRegistryScript(WORD resourceId, bool registering,
         if (!text.FromUtf16(u"REGISTRY", &type)) {
             return E_OUTOFMEMORY;
         }
-        // The script itself is read from the module's file through its path as it is.
-        return registrar.RunScriptResource(modulePath.c_str(), resourceId, type.c_str(),
+        // The script itself is read from the module's file through a path Windows loads it by.
+        return registrar.RunScriptResource(paths.loaded.c_str(), resourceId, type.c_str(),
                                            registering);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

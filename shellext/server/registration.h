@@ -14,15 +14,21 @@ namespace tw {
 // quoted token of a registry script. Nothing is ever cut.
 std::u16string EscapeModulePath(const std::u16string& path);
 
-// The path by which the registry script, which is 8-bit text in the thread's ANSI code page, names
-// the module at `modulePath`, so that the registered path loads this very file: the path itself
-// when the code page represents it exactly (converted and back it is unchanged; a best-fit
-// look-alike does not count), otherwise its short form when the volume has one that the code page
-// represents. S_OK with `scriptPath` set; HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION) when
-// neither can be used; E_OUTOFMEMORY when a conversion cannot be made. The code page and the short
-// form are the platform's.
-HRESULT ScriptModulePath(const std::u16string& modulePath, RegistrationPlatform& platform,
-                         std::u16string* scriptPath);
+// The paths by which registration names the module at `modulePath` (whole). Both are forms of it
+// that Windows can use, below MAX_PATH (the path policy over `shortNames`): `registered`, which
+// the registry script names the module by and the COM runtime loads as InprocServer32, is also one
+// that the script's 8-bit text in the code page `ansi` carries exactly (converted and back it is
+// unchanged; a best-fit look-alike would name another file); `loaded`, through which the script
+// resource is read, need not be. Each is the path itself when it can be, else its short form.
+// HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) when no form is short enough,
+// HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION) when the code page carries none of those that
+// are, E_OUTOFMEMORY when a conversion cannot be made.
+struct ModulePaths {
+    std::u16string registered;
+    std::u16string loaded;
+};
+HRESULT ChooseModulePaths(const std::u16string& modulePath, ShortPathNames& shortNames,
+                          const TextServices& ansi, ModulePaths* paths);
 
 // Sets the Approved value: E_ACCESSDENIED when the key cannot be opened or the value not set.
 HRESULT WriteApprovedValue(Registry& registry);

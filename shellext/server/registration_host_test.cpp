@@ -3,7 +3,7 @@
 // the product's script file as its resource 101, and failures of every step.
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <memory>
 #include <sstream>
 
 #include "exports.h"
@@ -72,7 +72,7 @@ const std::string kRegistered =
 const char* const kUnregistered = kProductScriptUnregistered;
 
 // The platform of a test: a fresh installation's, replaced by FreshPlatform.
-std::optional<FakeRegistrationPlatform> fakePlatform;
+std::unique_ptr<FakeRegistrationPlatform> fakePlatform;
 
 FakeRegistrationPlatform& Platform() {
     return *fakePlatform;
@@ -128,9 +128,18 @@ std::string InprocServerPath() {
 // The stand-ins as a fresh installation has them, with the DLL at kModuleFile holding the script.
 void FreshPlatform() {
     fakePlatform.reset();
-    fakePlatform.emplace();
+    fakePlatform = std::make_unique<FakeRegistrationPlatform>();
     Platform().SetModulePath(kModuleFile);
     Platform().SetResource(kRegistryScriptId, "REGISTRY", ProductScript());
+}
+
+// The same with the DLL at `modulePath`, whose short form is `shortPath` (empty: it has none).
+void FreshPlatform(const std::u16string& modulePath, const std::u16string& shortPath) {
+    FreshPlatform();
+    Platform().SetModulePath(modulePath);
+    if (!shortPath.empty()) {
+        Platform().SetShortPathName(modulePath, shortPath);
+    }
 }
 
 class Registration : public ::testing::Test {
@@ -189,11 +198,9 @@ TEST_F(Registration, TheRegistryReceivesTheModulePathAsTheModuleNamesIt) {
         {u"C:\\Donn\u00E9es\\tw.dll",
          "C:\\Donn\xE9"
          "es\\tw.dll"},
-        // Whole, however long: nothing is cut.
-        {u"C:\\" + std::u16string(255, u'd') + u"\\x'y.dll",
-         "C:\\" + std::string(255, 'd') + "\\x'y.dll"},
-        {u"C:\\" + std::u16string(250, u'e') + u"\\" + std::u16string(250, u'f') + u"\\'.dll",
-         "C:\\" + std::string(250, 'e') + "\\" + std::string(250, 'f') + "\\'.dll"},
+        // Whole, up to the longest path Windows loads a module by (259 units): nothing is cut.
+        {u"C:\\" + std::u16string(248, u'd') + u"\\x'y.dll",
+         "C:\\" + std::string(248, 'd') + "\\x'y.dll"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.registered.substr(0, 60));
@@ -217,7 +224,7 @@ TEST_F(Registration, APathTheCodePageCannotCarryIsRegisteredByItsShortForm) {
         const char* name;
         std::u16string path;
         std::u16string shortPath;  // empty: the volume has none
-        const TextServices* text;  // the thread's ANSI code page
+        const TextServices* text;  // the system's ANSI code page
         HRESULT result;
         std::string registered;  // the InprocServer32 path, in that code page
     };
@@ -241,12 +248,8 @@ TEST_F(Registration, APathTheCodePageCannotCarryIsRegisteredByItsShortForm) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FreshPlatform();
-        Platform().SetModulePath(c.path);
-        if (!c.shortPath.empty()) {
-            Platform().SetShortPathName(c.path, c.shortPath);
-        }
-        Platform().text = c.text;
+        FreshPlatform(c.path, c.shortPath);
+        Platform().systemText = c.text;
         EXPECT_EQ(DllRegisterServer(), c.result);
         EXPECT_EQ(ApprovedList(), kApproved);
         if (SUCCEEDED(c.result)) {
@@ -265,7 +268,7 @@ TEST_F(Registration, APathTheCodePageCannotCarryIsRegisteredByItsShortForm) {
     }
 }
 
-TEST(ScriptModulePath, KeepsOnlyWhatTheCodePageRepresentsExactly) {
+TEST(ChooseModulePaths, KeepsOnlyWhatTheCodePageRepresentsExactly) {
     const std::pair<std::u16string, bool> cases[] = {
         {u"C:\\Program Files\\Tarnwick\\twShellExt_64.dll", true},
         {u"C:\\Donn\u00E9es \u20AC\\tw.dll", true},   // é and € are in 1252
@@ -275,12 +278,116 @@ TEST(ScriptModulePath, KeepsOnlyWhatTheCodePageRepresentsExactly) {
     };
     for (const auto& [path, kept] : cases) {
         FreshPlatform();  // no short forms
-        std::u16string scriptPath = u"untouched";
-        const HRESULT hr = ScriptModulePath(path, Platform(), &scriptPath);
+        ModulePaths paths{u"untouched", u"untouched"};
+        const HRESULT hr =
+            ChooseModulePaths(path, Platform(), Platform().GetText(kRegistryCodePage), &paths);
         EXPECT_EQ(hr, kept ? S_OK : HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
-        EXPECT_EQ(scriptPath, kept ? path : u"untouched");
+        EXPECT_EQ(paths.registered, kept ? path : u"untouched");
+        EXPECT_EQ(paths.loaded, kept ? path : u"untouched");
     }
     fakePlatform.reset();
+}
+
+// Windows loads a module only by a path below MAX_PATH (260 units); the COM runtime loads
+// InprocServer32 so. A longer module path is registered, and its script read, by its short form
+// when that is short enough; otherwise registration fails with 0x8007007A before the script runs
+// (the Approved value is written, as for the other failures of the module path).
+TEST_F(Registration, AModulePathTooLongForWindowsIsRegisteredByItsShortForm) {
+    const HRESULT kTooLong = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    ASSERT_EQ(kTooLong, MakeHresult(0x8007007Au));
+    // 275 units, and the longest path that is taken as it is.
+    const std::u16string deep =
+        u"C:\\Program Files\\Client's " + std::u16string(231, u'x') + u"\\twShellExt_64.dll";
+    ASSERT_EQ(deep.size(), 275u);
+    const std::u16string longest = u"C:\\" + std::u16string(238, u'x') + u"\\twShellExt_64.dll";
+    ASSERT_EQ(longest.size(), 259u);
+    const std::u16string cyrillic =
+        u"C:\\Программы\\" + std::u16string(250, u'ж') + u"\\twShellExt_64.dll";
+    struct Case {
+        const char* name;
+        std::u16string path;
+        std::u16string shortPath;  // empty: the platform gives none
+        HRESULT result;
+        std::u16string registeredAndLoaded;
+    };
+    const Case cases[] = {
+        {"275 units, with a short form", deep, u"C:\\PROGRA~1\\CLIENT~1\\TWSHEL~1.DLL", S_OK,
+         u"C:\\PROGRA~1\\CLIENT~1\\TWSHEL~1.DLL"},
+        {"275 units, no short form", deep, u"", kTooLong, u""},
+        {"275 units, short names off (the path comes back)", deep, deep, kTooLong, u""},
+        {"275 units, a short form as long", deep, deep + u"x", kTooLong, u""},
+        {"259 units, taken as it is", longest, u"C:\\XXXXXX~1\\TWSHEL~1.DLL", S_OK, longest},
+        {"one more, by its short form", longest + u"l", u"C:\\XXXXXX~1\\TWSHEL~1.DLL", S_OK,
+         u"C:\\XXXXXX~1\\TWSHEL~1.DLL"},
+        {"beyond MAX_PATH and outside the code page, with a short form", cyrillic,
+         u"C:\\____~1\\____~1\\TWSHEL~1.DLL", S_OK, u"C:\\____~1\\____~1\\TWSHEL~1.DLL"},
+        // Short enough but not carried by the code page: that refusal.
+        {"beyond MAX_PATH, a short form outside the code page", cyrillic, u"C:\\ПРОГРА~1\\TW.DLL",
+         HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION), u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshPlatform(c.path, c.shortPath);
+        EXPECT_EQ(DllRegisterServer(), c.result);
+        EXPECT_EQ(ApprovedList(), kApproved);
+        if (SUCCEEDED(c.result)) {
+            std::string registered;
+            ASSERT_TRUE(CodePageText::Western().FromUtf16(c.registeredAndLoaded, &registered));
+            EXPECT_EQ(InprocServerPath(), registered + '\0');
+            EXPECT_EQ(Platform().LoadedPaths(), std::vector<std::u16string>{c.registeredAndLoaded});
+            EXPECT_EQ(DllUnregisterServer(), S_OK);
+            EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+        } else {
+            // Nothing of the script: no class or handler entries; unregistering fails the same way
+            // and removes nothing of them.
+            EXPECT_EQ(ClassesRoot(), "");
+            EXPECT_TRUE(Platform().LoadedPaths().empty());
+            EXPECT_EQ(DllUnregisterServer(), c.result);
+        }
+        EXPECT_EQ(ApprovedList(), "");
+        EXPECT_EQ(Platform().ModulesHeld(), 0);
+    }
+}
+
+// The script's bytes are decoded by the registry with the system's ANSI code page, which need not
+// be the thread's (a Japanese regional format on a Western system): every 8-bit step uses the
+// system's, so InprocServer32 names the module in it.
+TEST_F(Registration, TheSystemsCodePageDecidesWhateverTheThreadsIs) {
+    const std::u16string japanese = u"C:\\\u65E5\u672C\\twShellExt_64.dll";
+    const std::u16string western = u"C:\\Donn\u00E9es\\twShellExt_64.dll";
+    struct Case {
+        const char* name;
+        std::u16string path;
+        const CodePageText* system;
+        const CodePageText* thread;
+        std::string registered;  // in the system's code page
+    };
+    const Case cases[] = {
+        {"Japanese folder, system 1252, thread 932", japanese, &CodePageText::Western(),
+         &CodePageText::Japanese(), "C:\\XYZ~1\\TW.DLL"},
+        {"Western folder, system 1252, thread 932", western, &CodePageText::Western(),
+         &CodePageText::Japanese(),
+         "C:\\Donn\xE9"
+         "es\\twShellExt_64.dll"},
+        {"Japanese folder, system 932, thread 1252", japanese, &CodePageText::Japanese(),
+         &CodePageText::Western(),
+         "C:\\\x93\xFA\x96\x7B"
+         "\\twShellExt_64.dll"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshPlatform(c.path, u"C:\\XYZ~1\\TW.DLL");
+        Platform().systemText = c.system;
+        Platform().threadText = c.thread;
+        EXPECT_EQ(DllRegisterServer(), S_OK);
+        EXPECT_EQ(InprocServerPath(), c.registered + '\0');
+        // Decoded as the registry decodes it, it names the module (or its short form).
+        std::u16string decoded;
+        ASSERT_TRUE(c.system->ToUtf16(c.registered, &decoded));
+        EXPECT_TRUE(decoded == c.path || decoded == u"C:\\XYZ~1\\TW.DLL") << c.registered;
+        EXPECT_EQ(DllUnregisterServer(), S_OK);
+        EXPECT_EQ(ClassesRoot(), NormalizeSections(kUnregistered));
+    }
 }
 
 TEST(EscapedModulePath, DoublesSingleQuotesAndCutsNothing) {
@@ -376,9 +483,6 @@ class FailingText final : public TextServices {
         : failingToNarrow_(failingToNarrow), failToUtf16_(failToUtf16) {}
     const char* NextChar(const char* p) const override { return base().NextChar(p); }
     bool IsLeadByte(unsigned char byte) const override { return base().IsLeadByte(byte); }
-    bool EqualNoCase(const char* a, const char* b) const override {
-        return base().EqualNoCase(a, b);
-    }
     bool ToUtf16(const std::string& narrow, std::u16string* wide) const override {
         return !failToUtf16_ && base().ToUtf16(narrow, wide);
     }
@@ -435,14 +539,14 @@ TEST_F(Registration, FailuresBeforeTheScriptRuns) {
             } else {
                 Platform().SetModulePath(c.moduleFile);
             }
-            Platform().text = c.text;
+            Platform().systemText = c.text;
             if (!c.scriptPresent) {
                 Platform().SetResource(101, "OTHER", ProductScript());
             }
         };
         const auto restorePlatform = [] {
             Platform().SetModulePath(kModuleFile);
-            Platform().text = nullptr;
+            Platform().systemText = nullptr;
             Platform().SetResource(101, "REGISTRY", ProductScript());
         };
         const std::string classesBefore = ClassesRoot();

@@ -9,7 +9,7 @@ namespace tw {
 class Win32RegistrationPlatform final : public RegistrationPlatform {
   public:
     Registry& GetRegistry() override;
-    const TextServices& GetText() override;
+    const TextServices& GetText(AnsiCodePage codePage) override;
     ModuleResources& GetResources() override;
     DWORD Version() override;
     bool ModulePath(std::u16string* path, DWORD* lastError) override;

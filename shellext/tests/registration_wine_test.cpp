@@ -313,10 +313,35 @@ TEST_F(Registration, UninstallHelperBesideTheDllUnregistersItThroughRegsvr32) {
 // The long form of an existing path (its short 8.3 names resolved), for comparing paths that name
 // the same file.
 std::wstring LongForm(const std::wstring& path) {
-    const DWORD size = GetLongPathNameW(path.c_str(), nullptr, 0);
-    std::wstring longPath(size, L'\0');
-    longPath.resize(GetLongPathNameW(path.c_str(), &longPath[0], size));
-    return longPath;
+    return LongPathForm(path);
+}
+
+// The default value of the class's InprocServer32 key, read in UTF-16.
+std::wstring RegisteredServerPath() {
+    HKEY server = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(kClassKey + "\\InprocServer32").c_str(), 0, KEY_READ,
+                      &server) != ERROR_SUCCESS) {
+        return L"(no key)";
+    }
+    wchar_t registered[2048] = {};
+    DWORD size = sizeof(registered) - sizeof(wchar_t);
+    DWORD type = 0;
+    const LONG error = RegQueryValueExW(server, nullptr, nullptr, &type,
+                                        reinterpret_cast<BYTE*>(registered), &size);
+    RegCloseKey(server);
+    return error == ERROR_SUCCESS && type == REG_SZ ? std::wstring(registered) : L"(no value)";
+}
+
+// Loads the DLL at `dll` and calls its export `name` (DllRegisterServer or DllUnregisterServer) on
+// this thread; E_FAIL when the DLL cannot be loaded from there.
+HRESULT CallRegistrationExport(const std::wstring& dll, const char* name) {
+    LoadedServer server(dll);
+    if (server.module == nullptr) {
+        return E_FAIL;
+    }
+    const auto function = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(server.module, name)));
+    return function != nullptr ? function() : E_FAIL;
 }
 
 // The product installed in a folder whose name code page 1252 cannot represent: the registry script
@@ -335,19 +360,8 @@ TEST_F(Registration, InAFolderTheCodePageCannotRepresentEverythingWorks) {
     ASSERT_EQ(Regsvr32(L"/s " + QuoteArgument(unusualDll)), 0u);
     EXPECT_EQ(ApprovedValues().count(kClsid), 1u);
     // InprocServer32 names a path that resolves to this very DLL.
-    HKEY server = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(kClassKey + "\\InprocServer32").c_str(), 0,
-                            KEY_READ, &server),
-              ERROR_SUCCESS);
-    wchar_t registered[2048] = {};
-    DWORD size = sizeof(registered) - sizeof(wchar_t);
-    DWORD type = 0;
-    EXPECT_EQ(RegQueryValueExW(server, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(registered),
-                               &size),
-              ERROR_SUCCESS);
-    RegCloseKey(server);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_NE(std::wstring(registered), unusualDll);
+    const std::wstring registered = RegisteredServerPath();
+    EXPECT_NE(registered, unusualDll);
     EXPECT_EQ(LongForm(registered), unusualDll) << Narrow(registered);
 
     // Explorer's way of loading it gives the menus, and the helper beside it is started there.
@@ -385,6 +399,82 @@ TEST_F(Registration, InAFolderTheCodePageCannotRepresentEverythingWorks) {
     // The uninstall helper placed beside it has regsvr32 unregister everything.
     RunUninstallHelper(folder + L"TwUninstall.exe");
     CoFreeUnusedLibrariesEx(0, 0);
+}
+
+// The registry decodes the script's bytes in the system's ANSI code page (1252 here), whatever the
+// thread's locale: registering on a thread whose locale is Japanese, from a folder named in
+// Japanese, names the DLL by the short form 1252 carries, not by the folder's Japanese bytes.
+TEST_F(Registration, OnAThreadWithAJapaneseLocaleTheSystemsCodePageNamesTheDll) {
+    ASSERT_EQ(GetACP(), 1252u);
+    TempDir japanese(L"\u30C6\u30B9\u30C8 \u30D5\u30A9\u30EB\u30C0");  // テスト フォルダ
+    ASSERT_FALSE(japanese.path().empty());
+    const std::wstring japaneseDll = japanese.path() + L"twShellExt_64.dll";
+    ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twShellExt_64.dll", japaneseDll));
+    {
+        ThreadLocale locale(0x411);
+        ASSERT_TRUE(locale.set());
+        // The thread's ANSI code page is 932 now, which carries the folder's name.
+        char narrow[1024] = {};
+        BOOL lossy = FALSE;
+        ASSERT_GT(WideCharToMultiByte(CP_THREAD_ACP, 0, japaneseDll.c_str(), -1, narrow,
+                                      sizeof(narrow), nullptr, &lossy),
+                  0);
+        ASSERT_FALSE(lossy);
+        EXPECT_EQ(CallRegistrationExport(japaneseDll, "DllRegisterServer"), S_OK);
+    }
+    const std::wstring registered = RegisteredServerPath();
+    EXPECT_LT(registered.size(), japaneseDll.size()) << Narrow(registered);
+    EXPECT_EQ(LongForm(registered), japaneseDll) << Narrow(registered);
+    const std::wstring file = selection.path() + L"\u30EC\u30DD\u30FC\u30C8.txt";
+    ASSERT_TRUE(WriteFileBytes(file, "x"));
+    EXPECT_EQ(MenuTextsFromTheRegistry(file), kFileEntries);
+    CoFreeUnusedLibrariesEx(0, 0);
+    {
+        ThreadLocale locale(0x411);
+        ASSERT_TRUE(locale.set());
+        EXPECT_EQ(CallRegistrationExport(japaneseDll, "DllUnregisterServer"), S_OK);
+    }
+    ExpectUnregistered();
+}
+
+// Windows loads a module, and so the COM runtime an in-process server, only by a path below
+// MAX_PATH (Wine loads longer ones). A DLL whose path is longer is registered by its short form,
+// and refused with 0x8007007A, writing no class entries, when no form of it is that short (8.3
+// names have no shorter one).
+TEST_F(Registration, ADllBeyondMaxPathIsRegisteredByItsShortForm) {
+    for (const bool hasShortForm : {true, false}) {
+        SCOPED_TRACE(hasShortForm ? "long names" : "8.3 names");
+        FolderOfLength folder(260, hasShortForm);
+        const std::wstring& deep = folder.path();
+        ASSERT_EQ(deep.size(), 260u);
+        const std::wstring deepDll = deep + L"twShellExt_64.dll";
+        ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twShellExt_64.dll", deepDll));
+        {
+            LoadedServer loadable(deepDll);
+            if (loadable.module == nullptr && !RunsUnderWine()) {
+                GTEST_SKIP() << "this machine loads no module beyond MAX_PATH, so nothing "
+                                "registers from there";
+            }
+        }
+        if (!hasShortForm) {
+            const std::map<std::string, std::string> before = ClassesRoot();
+            EXPECT_EQ(CallRegistrationExport(deepDll, "DllRegisterServer"),
+                      HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+            EXPECT_FALSE(KeyExists(kClassKey));
+            EXPECT_TRUE(ClassesRoot() == before);
+            continue;
+        }
+        ASSERT_EQ(Regsvr32(L"/s " + QuoteArgument(deepDll)), 0u);
+        const std::wstring registered = RegisteredServerPath();
+        EXPECT_LT(registered.size(), static_cast<size_t>(MAX_PATH)) << Narrow(registered);
+        EXPECT_EQ(LongForm(registered), deepDll) << Narrow(registered);
+        const std::wstring file = selection.path() + L"Report.txt";
+        ASSERT_TRUE(WriteFileBytes(file, "x"));
+        EXPECT_EQ(MenuTextsFromTheRegistry(file), kFileEntries);
+        CoFreeUnusedLibrariesEx(0, 0);
+        EXPECT_EQ(Regsvr32(L"/s /u " + QuoteArgument(deepDll)), 0u);
+        ExpectUnregistered();
+    }
 }
 
 }  // namespace

@@ -81,8 +81,8 @@ struct HelperRecord {
     std::string ansiCommandLine;  // as a program reading it in the ANSI code page sees it
 };
 
-// The records twHelper.exe left in `directory`, once `count` of them exist and can be read whole
-// (or the time is up).
+// The records twHelper.exe left in `directory` (of any length), once `count` of them exist and can
+// be read whole (or the time is up).
 std::vector<HelperRecord> WaitForRecords(const std::wstring& directory, size_t count,
                                          DWORD timeoutMs = 30000);
 // Deletes the records of `directory`.
@@ -106,6 +106,11 @@ class LoadedServer {
 // `folder` (with its trailing backslash), and the copy of the DLL loaded from there; null when a
 // copy fails or the DLL does not load.
 std::unique_ptr<LoadedServer> InstallServer(const std::wstring& folder);
+
+// Has calls that `module` makes to its import `function` of `dll` go to `replacement` instead (its
+// import address table entry is replaced): the function it called before, null when it has no such
+// import.
+void* ReplaceImport(HMODULE module, const char* dll, const char* function, void* replacement);
 
 // The data object that the shell makes for the item at `path` (as Explorer passes it to a
 // context-menu handler): SHParseDisplayName, SHBindToParent, GetUIObjectOf(IID_IDataObject).

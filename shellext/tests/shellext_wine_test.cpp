@@ -495,6 +495,69 @@ TEST_F(ShellExtensionTest, AFolderWithAPathLongerThan300UnitsIsHandedOnWhole) {
     EXPECT_EQ(records[0].commandLine, ExpectedCommandLine(L" /showavailablebackups " + longFolder));
 }
 
+// The starts a DLL asked ShellExecuteW for, recorded instead of made.
+struct RecordedStart {
+    std::wstring verb, file, parameters, directory;
+    int show;
+};
+std::vector<RecordedStart> recordedStarts;
+
+HINSTANCE WINAPI RecordStart(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                             LPCWSTR directory, INT show) {
+    const auto text = [](LPCWSTR s) { return s == nullptr ? std::wstring() : std::wstring(s); };
+    recordedStarts.push_back({text(verb), text(file), text(parameters), text(directory), show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));  // started
+}
+
+// Windows starts a program in a folder, and loads it from a path, only below MAX_PATH. The DLL (as
+// "tw.dll", so that it loads from there) in a folder of 250 units, where twHelper.exe's path has
+// 262 units: the helper is started from the folder's short form, and, from a folder that has no
+// shorter form (8.3 names have none), not at all: a start that failed, which InvokeCommand does
+// not report. Wine will not start a program whose long path has MAX_PATH units by any spelling
+// (Windows does by its short form), so the DLL's call of ShellExecuteW is recorded instead.
+TEST_F(ShellExtensionTest, FromAFolderTooLongForTheHelperItIsStartedByItsShortForm) {
+    for (const bool hasShortForm : {true, false}) {
+        SCOPED_TRACE(hasShortForm ? "long names" : "8.3 names");
+        FolderOfLength folder(250, hasShortForm);
+        const std::wstring& deep = folder.path();
+        ASSERT_EQ(deep.size(), 250u);
+        ASSERT_TRUE(CopyFileTo(dll, deep + L"tw.dll"));
+        ASSERT_TRUE(CopyFileTo(ExeDirectory() + L"twHelper.exe", deep + L"twHelper.exe"));
+        {
+            LoadedServer deepServer(deep + L"tw.dll");
+            ASSERT_TRUE(deepServer.loaded());
+            ASSERT_NE(ReplaceImport(deepServer.module, "shell32.dll", "ShellExecuteW",
+                                    reinterpret_cast<void*>(&RecordStart)),
+                      nullptr);
+            Ref<IClassFactory> factory;
+            ASSERT_EQ(deepServer.getClassObject(kHandlerClsid, IID_IClassFactory, factory.out()),
+                      S_OK);
+            Ref<IShellExtInit> init;
+            ASSERT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, init.out()), S_OK);
+            DropListDataObject data({file}, true);
+            ASSERT_EQ(init->Initialize(nullptr, &data, nullptr), S_OK);
+            Ref<IContextMenu> menu;
+            ASSERT_EQ(init->QueryInterface(IID_IContextMenu, menu.out()), S_OK);
+            recordedStarts.clear();
+            EXPECT_EQ(Invoke(menu.get(), 1), S_OK);
+        }
+        if (!hasShortForm) {
+            EXPECT_TRUE(recordedStarts.empty());
+            continue;
+        }
+        ASSERT_EQ(recordedStarts.size(), 1u);
+        const RecordedStart& start = recordedStarts[0];
+        EXPECT_EQ(start.verb, L"open");
+        EXPECT_EQ(start.show, SW_SHOW);
+        // The folder's short form, the helper in it, and the selected path whole.
+        EXPECT_LT(start.directory.size(), deep.size()) << Narrow(start.directory);
+        EXPECT_EQ(LongPathForm(start.directory), deep) << Narrow(start.directory);
+        EXPECT_EQ(start.file, start.directory + L"twHelper.exe");
+        EXPECT_EQ(LongPathForm(start.file), deep + L"twHelper.exe") << Narrow(start.file);
+        EXPECT_EQ(start.parameters, L" /createbackupjob " + file);
+    }
+}
+
 TEST_F(ShellExtensionTest, ComRuntimeLoadsTheHandlerFromItsRegistration) {
     // A class registration pointing at a second copy, so that only the COM runtime holds that
     // copy and its unloading can be seen. (Wine's COM runtime did not find a per-user

@@ -191,7 +191,7 @@ void RemoveTree(const std::wstring& path) {
         dir.pop_back();
     }
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW(AnyLength(dir + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = found.cFileName;
@@ -202,17 +202,17 @@ void RemoveTree(const std::wstring& path) {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
             } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
+                SetFileAttributesW(AnyLength(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(AnyLength(child).c_str());
             }
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryW(dir.c_str());
+    RemoveDirectoryW(AnyLength(dir).c_str());
 }
 
 bool FileExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(AnyLength(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
@@ -229,7 +229,7 @@ bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
 std::string ReadFileBytes(const std::wstring& path) {
     // Sharing everything: a file that another process has just renamed into place may still be
     // open there with delete access for a moment.
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ,
+    Handle file(CreateFileW(AnyLength(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr));
     std::string bytes;
@@ -245,7 +245,8 @@ std::string ReadFileBytes(const std::wstring& path) {
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    Handle file(
+        CreateFileW(AnyLength(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -256,7 +257,96 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+    return CopyFileW(AnyLength(from).c_str(), AnyLength(to).c_str(), FALSE) != 0;
+}
+
+bool MakeFolders(const std::wstring& path) {
+    for (size_t end = path.find(L'\\', 3); end != std::wstring::npos;
+         end = path.find(L'\\', end + 1)) {
+        CreateDirectoryW(AnyLength(path.substr(0, end)).c_str(), nullptr);
+    }
+    CreateDirectoryW(AnyLength(path).c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesW(AnyLength(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+namespace {
+
+// Makes a folder below `base` (an existing folder, with a trailing backslash) whose path has
+// exactly `units` units with its trailing backslash, of levels named `level` and at most two named
+// after a beginning of it (so 8.3 levels stay 8.3): the path, empty when it cannot be made.
+std::wstring MakeFolderOfLength(const std::wstring& base, const std::wstring& level, size_t units) {
+    const size_t whole = level.size() + 1;  // a level and its backslash
+    if (level.size() < 2 || units < base.size() + 2) {
+        return std::wstring();
+    }
+    std::wstring path = base;
+    while (units - path.size() > 2 * whole) {
+        path += level + L"\\";
+    }
+    // What is left, at most two whole levels, as one or two beginnings of `level`.
+    size_t rest = units - path.size();
+    while (rest > 0) {
+        const size_t take = rest > whole ? rest / 2 : rest;
+        path += level.substr(0, take - 1) + L"\\";
+        rest -= take;
+    }
+    return MakeFolders(path) ? path : std::wstring();
+}
+
+const wchar_t kShortNamedBase[] = L"C:\\TW83TEMP";
+
+}  // namespace
+
+FolderOfLength::FolderOfLength(size_t units, bool shortForm) {
+    if (shortForm) {
+        longNamed_.emplace(L"Tarnwick deep install");
+        if (!longNamed_->path().empty()) {
+            path_ = MakeFolderOfLength(longNamed_->path(), L"TarnwickProgramFolder", units);
+        }
+        return;
+    }
+    static std::atomic<unsigned> counter{0};
+    CreateDirectoryW(kShortNamedBase, nullptr);
+    for (int attempt = 0; attempt < 1000 && shortNamed_.empty(); ++attempt) {
+        // At most eight digits: an 8.3 name.
+        const unsigned number = (GetCurrentProcessId() * 1000 + counter++) % 100000000;
+        const std::wstring candidate =
+            std::wstring(kShortNamedBase) + L"\\" + std::to_wstring(number);
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            shortNamed_ = candidate + L"\\";
+        } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            return;
+        }
+    }
+    if (!shortNamed_.empty()) {
+        path_ = MakeFolderOfLength(shortNamed_, L"PROGRAMS", units);
+    }
+}
+
+FolderOfLength::~FolderOfLength() {
+    if (!shortNamed_.empty()) {
+        RemoveTree(shortNamed_);
+        RemoveDirectoryW(kShortNamedBase);  // when no other test uses it any more
+    }
+}
+
+std::wstring LongPathForm(const std::wstring& path) {
+    const std::wstring asked = AnyLength(path);
+    const DWORD size = GetLongPathNameW(asked.c_str(), nullptr, 0);
+    if (size == 0) {
+        return std::wstring();
+    }
+    std::wstring longPath(size, L'\0');
+    longPath.resize(GetLongPathNameW(asked.c_str(), &longPath[0], size));
+    const std::u16string plain =
+        WithoutExtendedLengthPrefix(std::u16string(longPath.begin(), longPath.end()));
+    return std::wstring(plain.begin(), plain.end());
+}
+
+std::wstring AnyLength(const std::wstring& path) {
+    const std::u16string extended = ExtendedLengthPath(std::u16string(path.begin(), path.end()));
+    return std::wstring(extended.begin(), extended.end());
 }
 
 std::wstring Widen(const std::string& utf8) {

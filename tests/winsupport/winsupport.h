@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace tw::test {
@@ -50,6 +51,28 @@ class TempDir {
     std::wstring path_;
 };
 
+// A new folder whose path has exactly `units` units with its trailing backslash, for the tests of
+// what Windows takes only below MAX_PATH; removed with all its content on destruction. Its levels
+// have long names, which have shorter 8.3 forms, or, without `shortForm`, 8.3 names below a folder
+// whose path has none either (C:\TW83TEMP\ and a number: a temporary folder's path usually has a
+// shorter form), so that no form of it is shorter.
+class FolderOfLength {
+  public:
+    FolderOfLength(size_t units, bool shortForm);
+    ~FolderOfLength();
+    FolderOfLength(const FolderOfLength&) = delete;
+    FolderOfLength& operator=(const FolderOfLength&) = delete;
+    // Full path with a trailing backslash; empty when it could not be made.
+    const std::wstring& path() const { return path_; }
+
+  private:
+    std::optional<TempDir> longNamed_;
+    std::wstring shortNamed_;  // the 8.3 folder made below C:\TW83TEMP
+    std::wstring path_;
+};
+
+// These, down to LongPathForm, take paths of any length (beyond MAX_PATH in their extended-length
+// form, which Windows needs and Wine does not).
 void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Polls until the file exists or the time is up.
@@ -57,9 +80,18 @@ bool WaitForFile(const std::wstring& path, DWORD timeoutMs);
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool CopyFileTo(const std::wstring& from, const std::wstring& to);
+// Makes the folder `path` and every missing folder above it. True when it exists afterwards.
+bool MakeFolders(const std::wstring& path);
+// The long form of an existing path (its short 8.3 names resolved), for comparing paths that name
+// the same file; empty when it cannot be had.
+std::wstring LongPathForm(const std::wstring& path);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);  // to UTF-8
+
+// `path` as the file functions take it at any length: in its extended-length form from MAX_PATH
+// units on (paths.h).
+std::wstring AnyLength(const std::wstring& path);
 
 // A path the build gave in its own spelling ("Z:/work/tree/dist" under Wine, "C:/src/tree/dist" on
 // Windows), with backslashes.
@@ -70,6 +102,22 @@ bool RunsUnderWine();
 
 // Whether the process token reports elevation (Wine's always does).
 bool ProcessIsElevated();
+
+// Sets the calling thread's locale for a scope (SetThreadLocale), and puts the one before back.
+class ThreadLocale {
+  public:
+    explicit ThreadLocale(LCID locale) : before_(GetThreadLocale()) {
+        set_ = SetThreadLocale(locale) != FALSE;
+    }
+    ~ThreadLocale() { SetThreadLocale(before_); }
+    ThreadLocale(const ThreadLocale&) = delete;
+    ThreadLocale& operator=(const ThreadLocale&) = delete;
+    bool set() const { return set_; }
+
+  private:
+    LCID before_;
+    bool set_ = false;
+};
 
 // A primary token that reports not elevated, for ProcessOptions::token: the linked limited token
 // of an elevated process, or a copy of the process's own token when that is not elevated. Null when

@@ -255,9 +255,6 @@ class FailingText final : public TextServices {
   public:
     const char* NextChar(const char* p) const override { return kText.NextChar(p); }
     bool IsLeadByte(unsigned char byte) const override { return kText.IsLeadByte(byte); }
-    bool EqualNoCase(const char* a, const char* b) const override {
-        return kText.EqualNoCase(a, b);
-    }
     bool ToUtf16(const std::string& narrow, std::u16string* wide) const override {
         return !failToUtf16 && kText.ToUtf16(narrow, wide);
     }

@@ -127,35 +127,22 @@ bool RunsHere(unsigned codePage) {
     return codePage == 0 || codePage == GetACP();
 }
 
-TEST(TextServices, TheStandInAnswersAsThePlatformDoes) {
-    const TextServices& platform = PlatformTextServices();
-    const CodePageText& standIn = StandIn();
-    // Under Wine ctest runs this program once in Wine's default code page and once in 932, and
-    // says which; on Windows it runs in the machine's own.
-    const char* expected = std::getenv("TW_EXPECTED_ACP");
-    if (RunsUnderWine()) {
-        ASSERT_NE(expected, nullptr);
-    }
-    if (expected != nullptr) {
-        ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
-    }
-    for (const NumberCase& c : NumberCases()) {
-        uint32_t value = 0xDEADBEEF;
-        EXPECT_EQ(Hex(platform.ParseUI4(c.text, &value)), Hex(c.result)) << Utf16ToUtf8(c.text);
-        EXPECT_EQ(value, SUCCEEDED(c.result) ? c.value : 0xDEADBEEF) << Utf16ToUtf8(c.text);
-    }
-    for (const CompareCase& c : CompareCases()) {
-        if (c.codePage != GetACP()) {
-            continue;
-        }
-        std::u16string a, b;
-        std::string narrowA, narrowB;
-        Utf8ToUtf16(c.a, &a);
-        Utf8ToUtf16(c.b, &b);
-        ASSERT_TRUE(platform.FromUtf16(a, &narrowA) && platform.FromUtf16(b, &narrowB));
-        EXPECT_EQ(platform.EqualNoCase(narrowA.c_str(), narrowB.c_str()), c.equal)
-            << c.a << " / " << c.b;
-    }
+// The Japanese locale, and one whose ANSI code page is 1252 (English, United States).
+constexpr LCID kJapanese = 0x411;
+constexpr LCID kEnglish = 0x409;
+// Turkish, whose case rules pair i with İ and ı with I.
+constexpr LCID kTurkish = 0x41F;
+
+// The ANSI code page the thread's locale has.
+UINT ThreadCodePage() {
+    UINT codePage = 0;
+    GetLocaleInfoW(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                   reinterpret_cast<LPWSTR>(&codePage), sizeof(codePage) / sizeof(WCHAR));
+    return codePage;
+}
+
+// The platform's text services of one code page answer as the stand-in of that code page does.
+void ExpectTheStandInsAnswers(const TextServices& platform, const CodePageText& standIn) {
     for (int byte = 1; byte < 256; ++byte) {
         const auto lead = static_cast<unsigned char>(byte);
         EXPECT_EQ(platform.IsLeadByte(lead), standIn.IsLeadByte(lead)) << byte;
@@ -173,12 +160,7 @@ TEST(TextServices, TheStandInAnswersAsThePlatformDoes) {
             continue;
         }
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
-            const std::string pair{static_cast<char>(byte), static_cast<char>(trail)};
-            std::u16string wide;
-            standIn.ToUtf16(pair, &wide);
-            if (wide != u"\u30FB") {
-                characters.push_back(pair);
-            }
+            characters.push_back({static_cast<char>(byte), static_cast<char>(trail)});
         }
     }
     size_t known = 0;
@@ -196,9 +178,9 @@ TEST(TextServices, TheStandInAnswersAsThePlatformDoes) {
         ASSERT_TRUE(platform.FromUtf16(standInWide, &back));
         EXPECT_EQ(back, character);
     }
-    EXPECT_GT(known, GetACP() == 932 ? 500u : 250u);
+    EXPECT_GT(known, standIn.CodePage() == 932 ? 500u : 250u);
     // What 1252 lacks converts to the same best fit, or '?', as the platform's conversion.
-    if (GetACP() == 1252) {
+    if (standIn.CodePage() == 1252) {
         std::u16string lacking = u"\u0410\u0436\u4E2D\U0001F4F7";
         for (char16_t c = 0x100; c <= 0x17F; ++c) {
             lacking += c;
@@ -210,6 +192,62 @@ TEST(TextServices, TheStandInAnswersAsThePlatformDoes) {
         ASSERT_TRUE(platform.FromUtf16(lacking, &fromPlatform));
         ASSERT_TRUE(standIn.FromUtf16(lacking, &fromStandIn));
         EXPECT_EQ(fromStandIn, fromPlatform);
+    }
+}
+
+TEST(TextServices, TheStandInAnswersAsThePlatformDoes) {
+    const TextServices& platform = PlatformTextServices(AnsiCodePage::System);
+    // Under Wine ctest runs this program once in Wine's default code page and once in 932, and
+    // says which; on Windows it runs in the machine's own.
+    const char* expected = std::getenv("TW_EXPECTED_ACP");
+    if (RunsUnderWine()) {
+        ASSERT_NE(expected, nullptr);
+    }
+    if (expected != nullptr) {
+        ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
+    }
+    for (const NumberCase& c : NumberCases()) {
+        uint32_t value = 0xDEADBEEF;
+        EXPECT_EQ(Hex(platform.ParseUI4(c.text, &value)), Hex(c.result)) << Utf16ToUtf8(c.text);
+        EXPECT_EQ(value, SUCCEEDED(c.result) ? c.value : 0xDEADBEEF) << Utf16ToUtf8(c.text);
+    }
+    ExpectTheStandInsAnswers(platform, StandIn());
+}
+
+// The platform's two ANSI code pages are two settings, as the stand-ins have them: with a thread
+// locale whose code page is not the system's, the thread's text services are those of its code
+// page and the system's stay those of the system's.
+TEST(TextServices, TheThreadsCodePageIsASettingOfItsOwn) {
+    if (GetACP() != 1252 && GetACP() != 932) {
+        GTEST_SKIP() << "the stand-ins know code pages 1252 and 932, not " << GetACP();
+    }
+    ThreadLocale locale(GetACP() == 1252 ? kJapanese : kEnglish);
+    ASSERT_TRUE(locale.set());
+    const UINT thread = GetACP() == 1252 ? 932 : 1252;
+    ASSERT_EQ(ThreadCodePage(), thread);
+    ExpectTheStandInsAnswers(PlatformTextServices(AnsiCodePage::Thread), CodePageText(thread));
+    ExpectTheStandInsAnswers(PlatformTextServices(AnsiCodePage::System), StandIn());
+}
+
+// The interpreter's comparisons of names, stepping with the platform in the system's code page,
+// give the same answers whatever the thread's locale.
+TEST(TextServices, NamesCompareTheSameInEveryLocale) {
+    const TextServices& platform = PlatformTextServices(kRegistryCodePage);
+    for (const LCID lcid : {GetThreadLocale(), kTurkish, kJapanese, kEnglish}) {
+        ThreadLocale locale(lcid);
+        ASSERT_TRUE(locale.set());
+        for (const CompareCase& c : CompareCases()) {
+            if (c.codePage != GetACP()) {
+                continue;
+            }
+            std::u16string a, b;
+            std::string narrowA, narrowB;
+            Utf8ToUtf16(c.a, &a);
+            Utf8ToUtf16(c.b, &b);
+            ASSERT_TRUE(platform.FromUtf16(a, &narrowA) && platform.FromUtf16(b, &narrowB));
+            EXPECT_EQ(platform.EqualNoCase(narrowA.c_str(), narrowB.c_str()), c.equal)
+                << c.a << " / " << c.b << " in locale " << lcid;
+        }
     }
 }
 
@@ -308,7 +346,7 @@ TEST(Registry, CorpusScriptsGiveTheSameInMemoryAndInTheRealRegistry) {
 TEST(RunScriptResource, ReadsTheScriptFromTheModuleFile) {
     ScratchKey scratch("resource");
     WindowsRegistry real(scratch.key());
-    CRegObject registrar(real, PlatformTextServices(), &PlatformModuleResources());
+    CRegObject registrar(real, PlatformTextServices(kRegistryCodePage), &PlatformModuleResources());
     const std::u16string dll = FromWide((ExeDirectory() + L"registrar_resources.dll").c_str());
     ASSERT_EQ(registrar.AddSubstitution(u"MODULE", u"C:\\Client''s Data\\twShellExt_64.dll"), S_OK);
 
@@ -378,6 +416,43 @@ TEST(CRegObject, ThePlatformDefaultsUseTheRealRegistry) {
         RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\TarnwickRegistrarTest", 0, KEY_READ, &key),
         ERROR_SUCCESS);
     RegCloseKey(key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kScratchParent);
+}
+
+// The registry reads a script's bytes in the system's ANSI code page; the platform's registrar
+// makes them in that code page whatever the thread's locale: a value the system's code page
+// carries and the thread's does not reaches the registry unchanged, and "val" and "%appid%" are
+// found in a Turkish locale too.
+TEST(CRegObject, ThePlatformDefaultsWriteInTheSystemsCodePageWhateverTheThreadsLocale) {
+    if (GetACP() != 1252 && GetACP() != 932) {
+        GTEST_SKIP() << "the cases are written for code pages 1252 and 932, not " << GetACP();
+    }
+    const std::u16string value =
+        GetACP() == 1252 ? u"Donn\u00E9es \u00E9t\u00E9" : u"\u65E5\u672C \u30C7\u30FC\u30BF";
+    const char* const kScript =
+        "HKCU { NoRemove Software { NoRemove TarnwickRegistrarTest { ForceRemove Locale = "
+        "s '%VALUE%' { val Data = s '%appid%x' } } } }";
+    for (const LCID lcid : {GetACP() == 1252 ? kJapanese : kEnglish, kTurkish}) {
+        ThreadLocale locale(lcid);
+        ASSERT_TRUE(locale.set());
+        CRegObject registrar;
+        ASSERT_EQ(registrar.AddSubstitution(u"Value", value.c_str()), S_OK);
+        ASSERT_EQ(registrar.AddSubstitution(u"APPID", u""), S_OK);
+        ASSERT_EQ(Hex(registrar.RunScriptText(kScript, kRegister)), Hex(S_OK)) << lcid;
+        wchar_t read[64] = {};
+        DWORD size = sizeof(read) - sizeof(wchar_t);
+        EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\TarnwickRegistrarTest\\Locale",
+                               nullptr, RRF_RT_REG_SZ, nullptr, read, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(Utf16ToUtf8(FromWide(read)), Utf16ToUtf8(value)) << lcid;
+        char data[16] = {};
+        size = sizeof(data);
+        EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\TarnwickRegistrarTest\\Locale", "Data",
+                               RRF_RT_REG_SZ, nullptr, data, &size),
+                  ERROR_SUCCESS);
+        EXPECT_STREQ(data, "x");
+        ASSERT_EQ(Hex(registrar.RunScriptText(kScript, kUnregister)), Hex(S_OK));
+    }
     RegDeleteTreeA(HKEY_CURRENT_USER, kScratchParent);
 }
 

@@ -79,15 +79,31 @@ const std::vector<NumberCase>& NumberCases() {
 
 const std::vector<CompareCase>& CompareCases() {
     static const std::vector<CompareCase> cases = {
-        {1252, "CLSID", "clsid", true}, {1252, "ForceRemove", "FORCEREMOVE", true},
-        {1252, "Val", "Vals", false},   {1252, "", "", true},
-        {1252, "A", "", false},         {1252, "a", "b", false},
-        {1252, "Été", "éTÉ", true},     {1252, "Šœ", "šŒ", true},
-        {1252, "Ÿ", "ÿ", true},         {1252, "Ñ", "N", false},
-        {932, "HKCR", "hkcr", true},    {932, "Ａ", "ａ", true},
+        {1252, "CLSID", "clsid", true},
+        {1252, "ForceRemove", "FORCEREMOVE", true},
+        // The letter i in every case, which a Turkish locale would pair with İ and ı instead.
+        {1252, "Interface", "INTERFACE", true},
+        {1252, "appid", "APPID", true},
+        {1252, "Val", "Vals", false},
+        {1252, "", "", true},
+        {1252, "A", "", false},
+        {1252, "a", "b", false},
+        {1252, "[", "{", false},  // 0x5B and 0x7B differ by the case bit but are no letters
+        {1252, "@", "`", false},
+        // Beyond ASCII, only the same character is equal.
+        {1252, "Été", "été", false},
+        {1252, "été", "été", true},
+        {1252, "Šœ", "šŒ", false},
+        {1252, "Ÿ", "ÿ", false},
+        {1252, "Ñ", "N", false},
+        {932, "HKCR", "hkcr", true},
+        {932, "Ａ", "ａ", false},
         {932, "ア", "ヂ", false},  // trail bytes 0x41 and 0x61 are not letters here
-        {932, "Ω", "ω", true},          {932, "Я", "я", true},
-        {932, "ア", "ｱ", false},        {932, "ソ", "\\", false},
+        {932, "アB", "アb", true},
+        {932, "Ω", "ω", false},
+        {932, "Я", "я", false},
+        {932, "ア", "ｱ", false},
+        {932, "ソ", "\\", false},
     };
     return cases;
 }

@@ -1,5 +1,6 @@
-// Tables of text-service cases with the platform's answers as measured under Wine. The host tests
-// check the stand-in (CodePageText) against them; registrar_wine_test checks the real functions.
+// Tables of text-service cases: the platform's answers as measured under Wine, and the
+// interpreter's comparisons of names. The host tests check the stand-in (CodePageText) against
+// them; registrar_wine_test checks the real functions.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,8 @@ struct NumberCase {
 };
 const std::vector<NumberCase>& NumberCases();
 
-// lstrcmpiA(a, b) == 0 in a code page; a and b are written in UTF-8.
+// TextServices::EqualNoCase(a, b) in a code page, whatever the thread's locale: ASCII letters
+// without regard to case, every other character exactly; a and b are written in UTF-8.
 struct CompareCase {
     unsigned codePage;  // 1252 or 932
     std::string a;
