@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+[ $# -eq 1 ] || { echo "usage: $0 OUT" >&2; exit 2; }
 out=$1
 for f in dist/Tarnwick-Windows-Components.msi dist/host/twrgs; do
     [ -f "$f" ] || { echo "test_msis.sh: $f is missing; run make dist first" >&2; exit 1; }

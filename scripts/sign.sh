@@ -15,7 +15,7 @@ fail() {
     echo "sign.sh: $*" >&2
     exit 1
 }
-[ $# -ge 1 ] || fail "usage: $0 FILE..."
+[ $# -ge 1 ] || { echo "usage: $0 FILE..." >&2; exit 2; }
 pfx=${SIGN_PFX:-}
 key=${SIGN_KEY:-}
 cert=${SIGN_CERT:-}
