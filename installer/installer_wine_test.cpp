@@ -8,8 +8,10 @@
 //   a folder's menu;
 // - msiexec /x removes the files and exactly what it wrote, and keeps the other values and the
 //   keys the script only opens;
-// - installing twice, and a major upgrade over an older build, leave one product and one set of
-//   entries; an older build does not install over a newer one;
+// - installing twice, a major upgrade over an older build and a rebuild of the same version over
+//   the installed one leave one product and one set of entries; an older build does not install
+//   over a newer one;
+// - each binary's File row carries the version Windows reads from the binary;
 // - the fragment twrgs makes of a script with every kind of entry, value and escape installs what
 //   the registrar itself writes from that script;
 // - the Windows build in the registry decides between the classic handler's two menu keys (before
@@ -23,6 +25,7 @@
 
 #include <windows.h>
 #include <msi.h>
+#include <msiquery.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -35,6 +38,7 @@
 
 #include "reg_object.h"
 #include "shellext_wine_support.h"
+#include "version.h"
 #include "winsupport.h"
 
 namespace tw::test {
@@ -56,6 +60,7 @@ std::wstring WindowsPath(const char* path) {
 }
 const std::wstring kMsi = WindowsPath(TW_DIST_DIR "/Tarnwick-Windows-Components.msi");
 const std::wstring kOlderMsi = WindowsPath(TW_TEST_MSIS "/older.msi");
+const std::wstring kRebuildMsi = WindowsPath(TW_TEST_MSIS "/rebuild.msi");
 const std::wstring kProbeMsi = WindowsPath(TW_TEST_MSIS "/probe.msi");
 
 // Registry content: each key's path, and its values by name, as "type:bytes".
@@ -180,6 +185,33 @@ std::map<std::string, std::string> InstalledProducts() {
     return products;
 }
 
+// The entries of the machine's list of installed programs that name the product.
+int ListedPrograms() {
+    HKEY list = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                      0, KEY_READ, &list) != ERROR_SUCCESS) {
+        return 0;
+    }
+    int listed = 0;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(list, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        char shown[256] = {};
+        DWORD shownSize = sizeof shown;
+        if (RegGetValueA(list, name, "DisplayName", RRF_RT_REG_SZ, nullptr, shown, &shownSize) ==
+                ERROR_SUCCESS &&
+            std::string(shown) == "Tarnwick Windows Components") {
+            ++listed;
+        }
+    }
+    RegCloseKey(list);
+    return listed;
+}
+
 std::vector<std::string> Versions(const std::map<std::string, std::string>& products) {
     std::vector<std::string> versions;
     for (const auto& [code, version] : products) {
@@ -213,7 +245,7 @@ class Installer : public ::testing::Test {
     }
     void TearDown() override {
         // Whatever a test left installed goes, and so does the seed.
-        for (const std::wstring& msi : {kMsi, kOlderMsi, kProbeMsi}) {
+        for (const std::wstring& msi : {kMsi, kOlderMsi, kRebuildMsi, kProbeMsi}) {
             RunProcess(L"msiexec /x " + QuoteArgument(msi) + L" /qn");
         }
         RemoveTree(L"C:\\Program Files\\Tarnwick\\");
@@ -527,6 +559,70 @@ TEST_F(Installer, AFailedRegistrationFailsTheInstallationAndAFailedRemovalDoesNo
     ExpectRemoved();
     // Each attempt started PowerShell: the failed registration, the registration, the removal.
     EXPECT_EQ(powershell.Starts().size(), 3u);
+}
+
+TEST_F(Installer, ARebuildOfTheSameVersionReplacesTheInstalledOne) {
+    ASSERT_EQ(Install(kMsi), 0u);
+    const std::map<std::string, std::string> installed = InstalledProducts();
+    ASSERT_EQ(Versions(installed), std::vector<std::string>{TW_VERSION_TEXT});
+    EXPECT_EQ(ListedPrograms(), 1);
+    const Tree fresh = Snapshot();
+
+    ASSERT_EQ(Install(kRebuildMsi), 0u);
+    const std::map<std::string, std::string> rebuilt = InstalledProducts();
+    EXPECT_EQ(Versions(rebuilt), std::vector<std::string>{TW_VERSION_TEXT});
+    // The rebuild is another product, which took the place of the first.
+    EXPECT_EQ(rebuilt.count(installed.begin()->first), 0u);
+    EXPECT_EQ(ListedPrograms(), 1);
+    EXPECT_EQ(Changes(fresh, Snapshot()), std::vector<std::string>{});
+    ExpectFiles(true);
+
+    ASSERT_EQ(Uninstall(kRebuildMsi), 0u);
+    ExpectRemoved();
+    EXPECT_TRUE(InstalledProducts().empty());
+    EXPECT_EQ(ListedPrograms(), 0);
+}
+
+// The File table's Version column against the version that Windows Installer itself reads from
+// each binary of dist/.
+TEST(InstallerPackage, EachBinarysFileRowCarriesItsVersion) {
+    // Each handle closed on every path.
+    struct Handle {
+        MSIHANDLE value = 0;
+        ~Handle() {
+            if (value != 0) {
+                MsiCloseHandle(value);
+            }
+        }
+    };
+    Handle database, view;
+    // MSIDBOPEN_READONLY is a null persist mode (the header spells it as a TCHAR pointer).
+    ASSERT_EQ(MsiOpenDatabaseW(kMsi.c_str(), nullptr, &database.value), ERROR_SUCCESS);
+    ASSERT_EQ(MsiDatabaseOpenViewW(database.value, L"SELECT `FileName`, `Version` FROM `File`",
+                                   &view.value),
+              ERROR_SUCCESS);
+    ASSERT_EQ(MsiViewExecute(view.value, 0), ERROR_SUCCESS);
+    std::map<std::wstring, std::wstring> rows;
+    for (Handle record; MsiViewFetch(view.value, &record.value) == ERROR_SUCCESS;) {
+        wchar_t name[256] = {}, version[64] = {};
+        DWORD nameSize = 256, versionSize = 64;
+        MsiRecordGetStringW(record.value, 1, name, &nameSize);
+        MsiRecordGetStringW(record.value, 2, version, &versionSize);
+        rows[name] = version;
+        MsiCloseHandle(record.value);
+        record.value = 0;
+    }
+
+    ASSERT_EQ(rows.size(), std::size(kFiles));
+    for (const wchar_t* file : kFiles) {
+        const std::wstring path = WindowsPath(TW_DIST_DIR "/") + file;
+        wchar_t version[64] = {};
+        DWORD size = 64;
+        ASSERT_EQ(MsiGetFileVersionW(path.c_str(), version, &size, nullptr, nullptr), ERROR_SUCCESS)
+            << Narrow(file) << " has no version resource";
+        EXPECT_EQ(rows[file], version) << Narrow(file);
+        EXPECT_EQ(Narrow(version), TW_VERSION_TEXT) << Narrow(file);
+    }
 }
 
 // The probe script's fragment (installer/test_msis.sh), installed, against the registrar's own

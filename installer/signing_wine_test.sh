@@ -9,6 +9,7 @@
 # BIN_DIR holds the Windows test programs (build/win64/bin); PREFIX is the Wine prefix they run in.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+[ $# -eq 2 ] || { echo "usage: $0 BIN_DIR PREFIX" >&2; exit 2; }
 bin=$1
 prefix=$2
 work=$(mktemp -d /tmp/tarnwick-signing.XXXXXX)

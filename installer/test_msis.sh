@@ -2,6 +2,8 @@
 # Builds, into OUT, what installer_wine_test installs besides dist/Tarnwick-Windows-Components.msi
 # (make dist first):
 #   older.msi  the same installer in version 2.0.0.0, for the major upgrade;
+#   rebuild.msi  the same installer built again in the same version, which makes it another
+#              product (a product code of its own), as a rebuild of a release is;
 #   probe.msi  an installer of nothing but the fragment that twrgs makes of installer/probe.rgs
 #              (every kind of key entry, value type and text the fragment escapes), to compare
 #              with what the registrar writes from the same script.
@@ -9,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+[ $# -eq 1 ] || { echo "usage: $0 OUT" >&2; exit 2; }
 out=$1
 for f in dist/Tarnwick-Windows-Components.msi dist/host/twrgs; do
     [ -f "$f" ] || { echo "test_msis.sh: $f is missing; run make dist first" >&2; exit 1; }
@@ -16,6 +19,7 @@ done
 mkdir -p "$out"
 
 scripts/msi.sh "$out/older.msi" 2.0.0.0
+scripts/msi.sh "$out/rebuild.msi"
 
 # [ProgramFiles64Folder] is formatted text that the installer resolves to "C:\Program Files\".
 dist/host/twrgs --format wix --wix-id Probe -s 'MODULE=[ProgramFiles64Folder]Probe\probe.dll' \
@@ -40,4 +44,4 @@ if [ -n "$log" ]; then
     echo "test_msis.sh: wixl wrote the lines above" >&2
     exit 1
 fi
-echo "built ${out#"$root/"}/older.msi and probe.msi"
+echo "built ${out#"$root/"}/older.msi, rebuild.msi and probe.msi"

@@ -23,7 +23,7 @@ if [ -n "${SIGN_PFX:-}${SIGN_KEY:-}${SIGN_CERT:-}" ]; then
     echo "== signing the deliverables"
     scripts/sign.sh dist/twVss_64.exe dist/twShellExt_64.dll dist/TwUninstall.exe
 else
-    echo "== not signing: no certificate given (make dist SIGN_PFX=FILE SIGN_PASS=..., or SIGN_KEY=FILE SIGN_CERT=FILE)"
+    echo "== not signing: no certificate given (make dist SIGN_PFX=FILE SIGN_PASS_FILE=FILE, or SIGN_KEY=FILE SIGN_CERT=FILE)"
 fi
 
 echo "== the package with external location"

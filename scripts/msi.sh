@@ -3,7 +3,8 @@
 # older build):
 #     scripts/msi.sh OUT.msi [VERSION]
 # with wixl, from installer/Tarnwick-Windows-Components.wxs and dist/twShellExt_64.wxs, in the
-# version that common/version.h gives unless VERSION is given. Fails on any line wixl writes (a
+# version that common/version.h gives unless VERSION is given (the files keep their own: each
+# File row carries the version of the binary's version resource). Fails on any line wixl writes (a
 # warning too: wixl ignores what it does not know with no more than a warning), unless the summary's
 # template is x64;1033, unless every component is 64-bit, and if the package could register anything
 # itself (a SelfReg row, or a custom action but the two that register and remove the package with
@@ -30,6 +31,16 @@ product_version() {
     (IFS=.; echo "${parts[*]}")
 }
 version=${2:-$(product_version)}
+# The lowest version above every build of this one (any fourth field): the third field one up,
+# or the next second or first field where it is at its maximum (255.255.65535).
+IFS=. read -r major minor build _ <<<"$version"
+if [ "$build" -lt 65535 ]; then
+    next_version=$major.$minor.$((build + 1))
+elif [ "$minor" -lt 255 ]; then
+    next_version=$major.$((minor + 1)).0
+else
+    next_version=$((major + 1)).0.0
+fi
 
 for f in twVss_64.exe twShellExt_64.dll TwUninstall.exe twShellExt_64.msix twShellExt_64.wxs; do
     [ -f "dist/$f" ] || fail "dist/$f is missing"
@@ -40,7 +51,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 start=$(date +%s%N)
 # wixl finds the files named by Source in its current folder.
-if ! (cd dist && wixl -a x64 -D "Version=$version" -o "$out" \
+if ! (cd dist && wixl -a x64 -D "Version=$version" -D "NextVersion=$next_version" -o "$out" \
           "$root/installer/Tarnwick-Windows-Components.wxs" twShellExt_64.wxs) >"$log" 2>&1; then
     cat "$log" >&2
     fail "wixl failed"
@@ -51,6 +62,25 @@ if [ -s "$log" ]; then
     rm -f "$out"
     fail "wixl wrote the lines above; the installer must build without a warning"
 fi
+
+# Each binary's File row carries the version of the binary's version resource, as the Windows
+# SDK's msifiler fills it in, so that Windows Installer's file versioning rules compare versions
+# (a row without one is an unversioned file). wixl 0.101 leaves the column empty.
+# file_version FILE: the file version of the fixed part of FILE's version resource
+# (VS_FIXEDFILEINFO: the signature 0xFEEF04BD, the structure version 1.0, then the version).
+file_version() {
+    local offsets words
+    offsets=$(LC_ALL=C grep -obUaP '\xBD\x04\xEF\xFE\x00\x00\x01\x00' "$1" | cut -d: -f1 || true)
+    [ -n "$offsets" ] && [ "$(wc -l <<<"$offsets")" -eq 1 ] ||
+        fail "$1 has no version resource, or more than one: every binary of the installer needs one"
+    # Four 16-bit little-endian words: minor, major, revision, build.
+    read -r -a words < <(od -An -tu2 -j $((offsets + 8)) -N 8 "$1")
+    echo "${words[1]}.${words[0]}.${words[3]}.${words[2]}"
+}
+for f in twVss_64.exe twShellExt_64.dll TwUninstall.exe; do
+    file_version=$(file_version "dist/$f")
+    msibuild "$out" -q "UPDATE \`File\` SET \`Version\` = '$file_version' WHERE \`File\` = '$f'"
+done
 
 # ---- Windows 11's own context menu: the rows of installer/windows11.sql ----
 # Its two marks name Registry rows of the fragment's component: the file handler key's default

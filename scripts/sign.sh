@@ -18,7 +18,7 @@ fail() {
     echo "sign.sh: $*" >&2
     exit 1
 }
-[ $# -ge 1 ] || fail "usage: $0 FILE... | --certificate OUT.pem"
+[ $# -ge 1 ] || { echo "usage: $0 FILE... | --certificate OUT.pem" >&2; exit 2; }
 pfx=${SIGN_PFX:-}
 key=${SIGN_KEY:-}
 cert=${SIGN_CERT:-}
