@@ -614,7 +614,9 @@ TEST(InstallerPackage, EachBinarysFileRowCarriesItsVersion) {
     }
 
     ASSERT_EQ(rows.size(), std::size(kFiles));
-    for (const wchar_t* file : kFiles) {
+    // The package has no version resource: its File row stays unversioned.
+    EXPECT_EQ(rows[L"twShellExt_64.msix"], L"");
+    for (const wchar_t* file : {L"twVss_64.exe", L"twShellExt_64.dll", L"TwUninstall.exe"}) {
         const std::wstring path = WindowsPath(TW_DIST_DIR "/") + file;
         wchar_t version[64] = {};
         DWORD size = 64;
