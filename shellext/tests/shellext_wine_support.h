@@ -107,11 +107,6 @@ class LoadedServer {
 // copy fails or the DLL does not load.
 std::unique_ptr<LoadedServer> InstallServer(const std::wstring& folder);
 
-// Has calls that `module` makes to its import `function` of `dll` go to `replacement` instead (its
-// import address table entry is replaced): the function it called before, null when it has no such
-// import.
-void* ReplaceImport(HMODULE module, const char* dll, const char* function, void* replacement);
-
 // The data object that the shell makes for the item at `path` (as Explorer passes it to a
 // context-menu handler): SHParseDisplayName, SHBindToParent, GetUIObjectOf(IID_IDataObject).
 HRESULT ShellDataObject(const std::wstring& path, IDataObject** result);

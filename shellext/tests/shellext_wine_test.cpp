@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fake_outer_unknown.h"
+#include "import_table.h"
 #include "installed_server_test.h"
 #include "shellext_wine_support.h"
 #include "winsupport.h"

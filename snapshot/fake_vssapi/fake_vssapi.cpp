@@ -18,10 +18,12 @@
 #include <string>
 
 #include "fake_vss_com.h"
+#include "import_table.h"
 
 namespace {
 
 using tw::standin::StandInService;
+using tw::test::ReplaceImport;
 
 const wchar_t kScriptFile[] = L"vss-standin-script.txt";
 const wchar_t kStoreFile[] = L"vss-standin-store.txt";
@@ -167,55 +169,14 @@ HRESULT WINAPI RecordCoInitializeSecurity(PSECURITY_DESCRIPTOR securityDescripto
     }
 }
 
-// Points the program's import of the function `name`, if it has one, at `recorder` and returns
-// what the import pointed at; null when the program does not import `name` by name.
-void* RedirectImport(const char* name, void* recorder) {
-    auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0) {
-        return nullptr;
-    }
-    for (const auto* dll =
-             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         dll->Name != 0; ++dll) {
-        if (dll->OriginalFirstThunk == 0) {
-            continue;
-        }
-        const auto* names =
-            reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-        auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                continue;
-            }
-            const auto* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) {
-                continue;
-            }
-            ULONG_PTR* slot = &addresses->u1.Function;
-            DWORD protection = 0;
-            if (!VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection)) {
-                return nullptr;
-            }
-            void* const previous = reinterpret_cast<void*>(*slot);
-            *slot = reinterpret_cast<ULONG_PTR>(recorder);
-            VirtualProtect(slot, sizeof(*slot), protection, &protection);
-            return previous;
-        }
-    }
-    return nullptr;
-}
-
 // Records the program's COM set-up from here on.
 void RecordComSetUp() {
     realCoInitialize = reinterpret_cast<CoInitializeFunction>(
-        RedirectImport("CoInitialize", reinterpret_cast<void*>(&RecordCoInitialize)));
-    realCoInitializeSecurity = reinterpret_cast<CoInitializeSecurityFunction>(RedirectImport(
-        "CoInitializeSecurity", reinterpret_cast<void*>(&RecordCoInitializeSecurity)));
+        ReplaceImport(GetModuleHandleW(nullptr), nullptr, "CoInitialize",
+                      reinterpret_cast<void*>(&RecordCoInitialize)));
+    realCoInitializeSecurity = reinterpret_cast<CoInitializeSecurityFunction>(
+        ReplaceImport(GetModuleHandleW(nullptr), nullptr, "CoInitializeSecurity",
+                      reinterpret_cast<void*>(&RecordCoInitializeSecurity)));
 }
 
 }  // namespace
