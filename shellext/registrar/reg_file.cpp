@@ -11,7 +11,7 @@ constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 constexpr size_t kMaxKeyDepth = 512;
 constexpr size_t kHexLineWidth = 76;
 
-std::string ToUtf8(const std::string& narrow, const CodePageText& text) {
+std::string ToUtf8(const std::string& narrow, const RegFileText& text) {
     std::u16string wide;
     text.ToUtf16(narrow, &wide);
     return Utf16ToUtf8(wide);
@@ -55,7 +55,7 @@ void AppendHex(const std::string& prefix, const std::string& bytes, std::string*
     *out += line + '\n';
 }
 
-std::string Utf16LeBytes(const std::string& narrow, const CodePageText& text) {
+std::string Utf16LeBytes(const std::string& narrow, const RegFileText& text) {
     std::u16string wide;
     text.ToUtf16(narrow, &wide);
     std::string bytes;
@@ -72,7 +72,27 @@ bool IsStringType(DWORD type) {
 
 }  // namespace
 
+bool RegFileText::ToUtf16(const std::string& registryText, std::u16string* wide) const {
+    return text_.ToUtf16(registryText, wide);
+}
+
+bool RegFileText::FromUtf16(const std::u16string& wide, std::string* registryText,
+                            std::string* why) const {
+    std::string lacking;
+    if (!text_.CarriesExactly(wide, &lacking)) {
+        *why = "code page " + std::to_string(text_.CodePage()) + " has no " + lacking;
+        return false;
+    }
+    *why = "it cannot be converted to code page " + std::to_string(text_.CodePage());
+    return text_.FromUtf16(wide, registryText);
+}
+
 bool WriteRegFile(const RegistrySnapshot& snapshot, const CodePageText& text, std::string* out,
+                  std::string* error) {
+    return WriteRegFile(snapshot, RegFileText(text), out, error);
+}
+
+bool WriteRegFile(const RegistrySnapshot& snapshot, const RegFileText& text, std::string* out,
                   std::string* error) {
     out->assign(kHeader).append("\n\n");
     for (const RegistryKeyDump& key : snapshot) {
@@ -118,8 +138,7 @@ namespace {
 
 class RegFileReader {
   public:
-    RegFileReader(Registry& registry, const CodePageText& text)
-        : registry_(registry), text_(text) {}
+    RegFileReader(Registry& registry, const RegFileText& text) : registry_(registry), text_(text) {}
     ~RegFileReader() { CloseKey(); }
 
     bool Read(const std::string& content, std::string* error);
@@ -135,22 +154,11 @@ class RegFileReader {
             keyOpen_ = false;
         }
     }
-    // The registry's 8-bit form of UTF-16 text; false, with why in `why`, when the code page
-    // cannot carry a character of it exactly (a look-alike or '?' would name another key, or
-    // change the value).
-    bool ToNarrow(const std::u16string& wide, std::string* narrow, std::string* why) {
-        std::string lacking;
-        if (!text_.CarriesExactly(wide, &lacking)) {
-            *why = "code page " + std::to_string(text_.CodePage()) + " has no " + lacking;
-            return false;
-        }
-        *why = "it cannot be converted to code page " + std::to_string(text_.CodePage());
-        return text_.FromUtf16(wide, narrow);
-    }
+    // The registry's 8-bit form of UTF-8 text; false, with why in `why`, when it has none.
     bool ToNarrow(const std::string& utf8, std::string* narrow, std::string* why) {
         std::u16string wide;
         *why = "it is no UTF-8 text";
-        return Utf8ToUtf16(utf8, &wide) && ToNarrow(wide, narrow, why);
+        return Utf8ToUtf16(utf8, &wide) && text_.FromUtf16(wide, narrow, why);
     }
     bool OpenKeyPath(const std::string& path);
     bool ParseQuoted(const std::string& line, size_t* pos, std::string* utf8);
@@ -159,7 +167,7 @@ class RegFileReader {
     bool SetValue(const std::string& line, std::vector<std::string>& lines, size_t* next);
 
     Registry& registry_;
-    const CodePageText& text_;
+    const RegFileText& text_;
     RegKey key_ = 0;
     bool keyOpen_ = false;
     size_t lineNumber_ = 0;
@@ -347,7 +355,7 @@ bool RegFileReader::SetValue(const std::string& line, std::vector<std::string>& 
                                           static_cast<unsigned char>(bytes[i + 1]) << 8));
             }
             std::string why;
-            if (!ToNarrow(wide, &bytes, &why)) {
+            if (!text_.FromUtf16(wide, &bytes, &why)) {
                 return Fail("bad text: " + why);
             }
         }
@@ -434,10 +442,15 @@ bool RegFileReader::Read(const std::string& raw, std::string* error) {
 
 }  // namespace
 
-bool ReadRegFile(const std::string& content, Registry& registry, const CodePageText& text,
+bool ReadRegFile(const std::string& content, Registry& registry, const RegFileText& text,
                  std::string* error) {
     RegFileReader reader(registry, text);
     return reader.Read(content, error);
+}
+
+bool ReadRegFile(const std::string& content, Registry& registry, const CodePageText& text,
+                 std::string* error) {
+    return ReadRegFile(content, registry, RegFileText(text), error);
 }
 
 }  // namespace tw

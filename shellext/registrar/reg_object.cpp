@@ -22,6 +22,9 @@ class OriginalOffsets final : public ScriptListener {
     void OnDelete(RegKey parent, const std::string& name, size_t offset) override {
         listener_.OnDelete(parent, name, expanded_.OriginalOffset(offset));
     }
+    void OnValueText(DWORD type, const std::string& token, size_t offset) override {
+        listener_.OnValueText(type, token, expanded_.OriginalOffset(offset));
+    }
 
   private:
     const ExpandedScript& expanded_;

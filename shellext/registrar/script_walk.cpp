@@ -93,6 +93,9 @@ HRESULT Walk::WriteValue(RegKey key, const char* name) {
     if (FAILED(hr)) {
         return hr;
     }
+    if (listener_ != nullptr) {
+        listener_->OnValueText(assignment.type, assignment.value, assignment.valueOffset);
+    }
     std::string data;
     DWORD size = 0;
     if (FAILED(hr = EncodeValue(assignment.type, assignment.value, text_, &data, &size))) {

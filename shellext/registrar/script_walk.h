@@ -40,6 +40,10 @@ class ScriptListener {
     // A value written to `key`: a "val" entry's (`name`), or a key entry's default value (`name`
     // null). `noRemove` when the entry carries "NoRemove".
     virtual void OnValue(RegKey key, const char* name, bool noRemove, size_t offset) = 0;
+    // A value about to be encoded and written: its type and its token, as the walk reads them,
+    // at the token's offset (before OnValue, and also for a value whose encoding fails). A
+    // listener that needs no more than the entries leaves it alone.
+    virtual void OnValueText(DWORD /*type*/, const std::string& /*token*/, size_t /*offset*/) {}
     // A "Delete" entry that deleted the tree parent\name, or found nothing there to delete (a
     // protected name, which the entry leaves alone, is not told).
     virtual void OnDelete(RegKey parent, const std::string& name, size_t offset) = 0;

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "approved_entry.h"
+#include "marked_text.h"
 #include "memory_registry.h"
 #include "pe_image.h"
 #include "reg_file.h"
@@ -42,12 +43,15 @@ const char* const kHelp =
     "  --wix-id ID       the fragment's component (group) Id; default Registration\n"
     "  -h, --help        print this help\n"
     "\n"
+    "Substitution values reach either output exactly, any character included. What\n"
+    "the script reads in code page 1252 itself must be in it exactly, without a\n"
+    "look-alike: the names of substitutions, and the text of b and d values.\n"
+    "\n"
     "Exit status: 0 with the output on standard output; 1 when the script fails, or\n"
     "when the fragment cannot declare what it writes, with the reasons on standard\n"
-    "error; 2 for bad usage, a file that cannot be read, or a substitution that code\n"
-    "page 1252 cannot carry exactly (a .reg file shows what registration writes in\n"
-    "that code page; a WiX fragment carries any character). On failure nothing goes\n"
-    "to standard output.\n";
+    "error; 2 for bad usage, a file that cannot be read, or a character that code\n"
+    "page 1252 would have to carry and cannot. On failure nothing goes to standard\n"
+    "output.\n";
 
 // The resource a DLL carries its registration script in.
 const char* const kScriptResourceType = "REGISTRY";
@@ -159,10 +163,11 @@ struct Substitution8 {
     std::u16string value;
 };
 
-// Text of the script in UTF-8 for a message, cut after 40 characters.
+// Text of the script in UTF-8 for a message, with the marks of substitutions' values turned back
+// (marked_text.h), cut after 40 characters.
 std::string Utf8(const std::string& narrow, const CodePageText& text) {
     std::u16string wide;
-    text.ToUtf16(narrow, &wide);
+    ToUnmarkedUtf16(narrow, text, &wide);
     return Utf16ToUtf8(wide.substr(0, 40)) + (wide.size() > 40 ? "..." : "");
 }
 // The same in double quotes (a script's tokens often hold single ones).
@@ -401,9 +406,9 @@ bool ParseArguments(const std::vector<std::string>& arguments, Options* options,
     return true;
 }
 
-// A substitution reaches the output exactly or not at all. Its name is always compared in the
-// code page (a look-alike could match another reference); its value passes through the code page
-// when the output is what registration writes, but not into a WiX fragment, which carries UTF-16.
+// A substitution reaches the output exactly or not at all. Its value is marked where the code page
+// cannot carry it (marked_text.h), and both forms of output carry it exactly; its name is compared
+// in the code page, where a look-alike could match another reference.
 bool CheckSubstitutions(const Options& options, const CodePageText& text, std::string* why) {
     const std::string codePage = "code page " + std::to_string(text.CodePage());
     for (const Substitution8& substitution : options.substitutions) {
@@ -414,15 +419,82 @@ bool CheckSubstitutions(const Options& options, const CodePageText& text, std::s
                    ", in which the script names its substitutions, has no " + lacking;
             return false;
         }
-        if (!options.wix && !text.CarriesExactly(substitution.value, &lacking)) {
-            *why = "-s " + name + ": " + codePage +
-                   ", in which registration writes the script's values, has no " + lacking +
-                   " (a WiX fragment, --format wix, carries any character)";
+        if (!CanMark(substitution.value, &lacking)) {
+            *why = "-s " + name + ": the value " + lacking;
             return false;
         }
     }
     return true;
 }
+
+// Passes a registering run's entries on to `next`, when there is one, and keeps the first b or d
+// value whose token holds a mark: those read their characters in the code page itself (as
+// hexadecimal digits, as a number), where a mark cannot stand in for the character it marks.
+class MarkedNumbers final : public ScriptListener {
+  public:
+    explicit MarkedNumbers(ScriptListener* next) : next_(next) {}
+
+    void OnKey(RegKey key, KeyKind kind, size_t offset) override {
+        if (next_ != nullptr) {
+            next_->OnKey(key, kind, offset);
+        }
+    }
+    void OnValue(RegKey key, const char* name, bool noRemove, size_t offset) override {
+        if (next_ != nullptr) {
+            next_->OnValue(key, name, noRemove, offset);
+        }
+    }
+    void OnDelete(RegKey parent, const std::string& name, size_t offset) override {
+        if (next_ != nullptr) {
+            next_->OnDelete(parent, name, offset);
+        }
+    }
+    void OnValueText(DWORD type, const std::string& token, size_t offset) override {
+        if (next_ != nullptr) {
+            next_->OnValueText(type, token, offset);
+        }
+        if (!found_ && (type == REG_BINARY || type == REG_DWORD) &&
+            token.find(kUnitMark) != std::string::npos) {
+            found_ = true;
+            type_ = type;
+            token_ = token;
+            offset_ = offset;
+        }
+    }
+
+    // Why the run is refused when such a value was found: the substitution, the character and
+    // the code page, and where. Empty otherwise.
+    std::string Refusal(const std::string& script, const std::vector<Substitution8>& substitutions,
+                        const CodePageText& text) const {
+        if (!found_) {
+            return std::string();
+        }
+        // The token from its first marked character on, which the code page cannot carry.
+        std::u16string rest;
+        ToUnmarkedUtf16(token_.substr(token_.find(kUnitMark)), text, &rest);
+        std::string lacking;
+        text.CarriesExactly(rest, &lacking);
+        const bool pair = rest.size() > 1 && rest[0] >= 0xD800 && rest[0] < 0xDC00;
+        const std::u16string character = rest.substr(0, pair ? 2 : 1);
+        std::string from;
+        for (const Substitution8& substitution : substitutions) {
+            if (substitution.value.find(character) != std::u16string::npos) {
+                from = "-s " + Utf16ToUtf8(substitution.name) + ": ";
+                break;
+            }
+        }
+        return from + "code page " + std::to_string(text.CodePage()) + ", in which the " +
+               (type_ == REG_BINARY ? "b" : "d") + " value at " + Position(script, offset_) +
+               " reads its text, has no " + lacking;
+    }
+
+  private:
+    ScriptListener* const next_;
+    bool found_ = false;
+    DWORD type_ = REG_NONE;
+    std::string token_;
+    size_t offset_ = 0;
+};
 
 // With --approved: what DllRegisterServer writes besides the script, the value of the Approved
 // list, into a key that every Windows has (created here before the registry is taken as the
@@ -494,13 +566,14 @@ int Run(const std::vector<std::string>& arguments, std::string* out, std::string
         return kBadUsage;
     }
     InMemoryRegistry registry(text);
+    const MarkedRegFileText regFileText(text);
     if (options.hasFrom) {
         std::string content;
         if (!ReadWholeFile(options.from, &content, &why)) {
             *err = "twrgs: cannot read " + options.from + ": " + why + "\n";
             return kBadUsage;
         }
-        if (!ReadRegFile(content, registry, text, &why)) {
+        if (!ReadRegFile(content, registry, regFileText, &why)) {
             *err = "twrgs: " + options.from + ": " + why + "\n";
             return kBadUsage;
         }
@@ -531,21 +604,27 @@ int Run(const std::vector<std::string>& arguments, std::string* out, std::string
         return kScriptFailed;
     }
 
+    // The marks that keep a substitution's text apart from the script's own: in a fragment, those
+    // of formatted text too, which are control characters a WiX file cannot carry anyway.
+    const size_t mark = options.wix ? script.find_first_of(std::string(kFormattedMarks) + kUnitMark)
+                                    : script.find(kUnitMark);
+    if (mark != std::string::npos) {
+        *err = "twrgs: " + Position(script, mark) +
+               (options.wix ? ": the script holds a control character, which a WiX file cannot "
+                              "carry\n"
+                            : ": the script holds the control character 0x05, which twrgs uses "
+                              "to mark text\n");
+        return kScriptFailed;
+    }
     CRegObject registrar(registry, text);
     WixFacts facts(registry, text);
-    if (options.wix) {
-        // The marks that keep a substitution's text apart from the script's own.
-        const size_t mark = script.find_first_of(kFormattedMarks);
-        if (mark != std::string::npos) {
-            *err = "twrgs: " + Position(script, mark) +
-                   ": the script holds a control character, which a WiX file cannot carry\n";
-            return kScriptFailed;
-        }
-        registrar.SetListener(&facts);
-    }
+    MarkedNumbers numbers(options.wix ? &facts : nullptr);
+    registrar.SetListener(&numbers);
+    bool marked = false;
     for (const Substitution8& substitution : options.substitutions) {
-        const std::u16string value =
-            options.wix ? MarkFormattedText(substitution.value, text) : substitution.value;
+        const std::u16string value = options.wix ? MarkFormattedText(substitution.value, text)
+                                                 : MarkText(substitution.value, text);
+        marked = marked || value.find(kUnitMark) != std::u16string::npos;
         hr = registrar.AddSubstitution(substitution.name.c_str(), value.c_str());
         if (FAILED(hr)) {
             *err = "twrgs: cannot add a substitution: " + HresultName(hr) + "\n";
@@ -553,11 +632,26 @@ int Run(const std::vector<std::string>& arguments, std::string* out, std::string
         }
     }
     hr = registrar.RunScriptText(script.c_str(), options.registering);
+    const std::string refusal = numbers.Refusal(script, options.substitutions, text);
+    if (!refusal.empty()) {
+        *err = "twrgs: " + refusal + "\n";
+        return kBadUsage;
+    }
     if (FAILED(hr)) {
         const size_t offset = registrar.StopOffset();
         const std::string where = Position(script, offset);
-        const std::string cause =
+        std::string cause =
             Cause(registrar.StopFault(), script, offset, options.substitutions, text);
+        if (marked && (registrar.StopFault() == ScriptFault::LongToken ||
+                       hr == HRESULT_FROM_WIN32(ERROR_MORE_DATA) ||
+                       hr == HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER))) {
+            cause += std::string(cause.empty() ? "" : "; ") +
+                     "twrgs carries each character outside code page " +
+                     std::to_string(text.CodePage()) +
+                     " through the script as 6 bytes, which reach the limits of tokens (" +
+                     std::to_string(kMaxTokenBytes) +
+                     " bytes) and names (255 characters) sooner than the character does";
+        }
         *err = "twrgs: " + HresultText(hr) + (where.empty() ? "" : " at " + where) +
                (cause.empty() ? "" : ": " + cause) + "\n";
         return kScriptFailed;
@@ -575,7 +669,7 @@ int Run(const std::vector<std::string>& arguments, std::string* out, std::string
         }
         return kSucceeded;
     }
-    if (!WriteRegFile(registry.Snapshot(), text, out, &why)) {
+    if (!WriteRegFile(registry.Snapshot(), regFileText, out, &why)) {
         out->clear();
         *err = "twrgs: the registry cannot be written as a .reg file: " + why + "\n";
         return kScriptFailed;

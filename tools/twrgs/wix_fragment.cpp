@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+#include "marked_text.h"
+
 namespace tw {
 namespace {
 
@@ -66,39 +68,6 @@ size_t PlainGroupEnd(const std::u16string& text, size_t open) {
     }
     return close > open + 1 && close < text.size() && text[close] == u'}' ? close
                                                                           : std::string::npos;
-}
-
-// The value of a hexadecimal digit, or -1.
-int HexValue(char16_t c) {
-    return c >= u'0' && c <= u'9'   ? c - u'0'
-           : c >= u'A' && c <= u'F' ? c - u'A' + 10
-           : c >= u'a' && c <= u'f' ? c - u'a' + 10
-                                    : -1;
-}
-
-// Registry text (8-bit, in the code page) in UTF-16, with the units that MarkFormattedText wrote
-// as a mark and four hexadecimal digits turned back into themselves.
-bool ToUnmarkedUtf16(const std::string& registryText, const CodePageText& text,
-                     std::u16string* wide) {
-    std::u16string marked;
-    if (!text.ToUtf16(registryText, &marked)) {
-        return false;
-    }
-    wide->clear();
-    for (size_t i = 0; i < marked.size(); ++i) {
-        int unit = marked[i] == kFormattedMarks[4] && i + 4 < marked.size() ? 0 : -1;
-        for (size_t digit = 1; digit <= 4 && unit >= 0; ++digit) {
-            const int value = HexValue(marked[i + digit]);
-            unit = value < 0 ? -1 : unit << 4 | value;
-        }
-        if (unit >= 0) {
-            wide->push_back(static_cast<char16_t>(unit));
-            i += 4;
-        } else {
-            wide->push_back(marked[i]);
-        }
-    }
-    return true;
 }
 
 // Registry text (8-bit, in the code page) as the value of an attribute of the fragment, in UTF-8.
@@ -302,16 +271,10 @@ std::u16string MarkFormattedText(const std::u16string& value, const CodePageText
     std::u16string marked;
     for (const char16_t c : value) {
         const char16_t* const syntax = std::char_traits<char16_t>::find(kMarked, 4, c);
-        std::string lacking;
         if (syntax != nullptr) {
             marked += static_cast<char16_t>(kFormattedMarks[syntax - kMarked]);
-        } else if (!text.CarriesExactly(std::u16string(1, c), &lacking)) {
-            char digits[8];
-            std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(c));
-            marked += static_cast<char16_t>(kFormattedMarks[4]);
-            marked.append(digits, digits + 4);
         } else {
-            marked += c;
+            AppendMarked(c, text, &marked);
         }
     }
     return marked;

@@ -100,11 +100,10 @@ bool IsWixIdentifier(const std::string& id);
 
 // Substitution values are the installer's formatted text and pass through exactly, unescaped,
 // though the script runs in an 8-bit code page. Before a value is handed to the registrar, its
-// "[", "]", "{" and "}" are replaced by the first four of these control characters, in that
-// order, and each UTF-16 unit that the code page cannot carry exactly by the fifth followed by the
-// unit in four hexadecimal digits; the fragment turns both back. A script that holds any of them
-// already cannot be declared.
-constexpr char kFormattedMarks[] = "\x01\x02\x03\x04\x05";
+// "[", "]", "{" and "}" are replaced by these four control characters, in that order, and the
+// rest is marked as twrgs marks any value (marked_text.h); the fragment turns both back. A script
+// that holds any of these or the mark of a unit already cannot be declared.
+constexpr char kFormattedMarks[] = "\x01\x02\x03\x04";
 std::u16string MarkFormattedText(const std::u16string& value, const CodePageText& text);
 
 }  // namespace tw

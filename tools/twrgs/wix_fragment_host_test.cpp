@@ -1,5 +1,6 @@
 // twrgs --format wix: the fragment of the product's script, how each kind of entry and value is
-// declared, what cannot be declared, --dll, and every corpus script through wixl.
+// declared, what cannot be declared, --dll, and every corpus script through wixl; and how
+// substitution values of any character pass into both forms of output, or are refused.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -226,55 +227,160 @@ TEST_F(WixFragment, DeclaresEachKindOfKeyAndValue) {
     }
 }
 
-// A value reaches the output exactly or the run is refused: the .reg output shows what
-// registration writes, through code page 1252; a WiX fragment carries any character.
-TEST_F(WixFragment, PassesSubstitutionsExactlyOrTheRunIsRefused) {
+// A substitution's value reaches both forms exactly, any character included: as a key name, a
+// value name, a string and a multi-string (its UTF-16LE bytes in a .reg file), and through a .reg
+// file read back with --from, where names are found without regard to case.
+TEST_F(WixFragment, PassesSubstitutionValuesExactlyIntoBothForms) {
     struct Case {
-        const char* folder;  // UTF-8
-        const char* lacking;
+        std::string folder;       // UTF-8
+        std::string otherCase;    // the same name in other letter case
+        std::string folderBytes;  // its UTF-16LE bytes, as a .reg file writes them
     };
     const Case cases[] = {
-        {"\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B",
-         "\"\xD0\x9F\" (U+041F)"},  // Программы
+        {"\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B",  // Программы
+         "\xD0\x9F\xD0\xA0\xD0\x9E\xD0\x93\xD0\xA0\xD0\x90\xD0\x9C\xD0\x9C\xD0\xAB",  // ПРОГРАММЫ
+         "1f,04,40,04,3e,04,33,04,40,04,30,04,3c,04,3c,04,4b,04"},
+        // Its best fit in code page 1252, "Abc", names another folder.
         {"\xC4\x80"
          "bc",
-         "\"\xC4\x80\" (U+0100)"},  // Ābc: its best fit, "Abc", names another
-        {"x\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\" (U+1F600)"},  // an emoji
+         "\xC4\x80"
+         "BC",
+         "00,01,62,00,63,00"},
+        {"x\xF0\x9F\x98\x80", "X\xF0\x9F\x98\x80", "78,00,3d,d8,00,de"},  // an emoji
+        {"Programs", "PROGRAMS", "50,00,72,00,6f,00,67,00,72,00,61,00,6d,00,73,00"},
     };
+    const std::string script =
+        Write("s.rgs",
+              "HKCU { NoRemove Software { '%FOLDER%' { val '%MODULE%' = s '%MODULE%' val M = m "
+              "'%FOLDER%' } } }");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder);
-        const std::string module = std::string("MODULE=C:\\") + c.folder + "\\x.dll";
-        EXPECT_EQ(RunTwrgs({"-s", module, TW_PRODUCT_SCRIPT}, &out, &err), 2);
-        EXPECT_EQ(out, "");
-        EXPECT_EQ(err, std::string("twrgs: -s MODULE: code page 1252, in which registration "
-                                   "writes the script's values, has no ") +
-                           c.lacking + " (a WiX fragment, --format wix, carries any character)\n");
-        // The fragment: the path exactly, the folder in a key name too.
-        const std::string script = Write(
-            "s.rgs", "HKCU { NoRemove Software { '%FOLDER%' { val '%MODULE%' = s '%MODULE%' } } }");
-        ASSERT_EQ(Wix({"-s", module, "-s", std::string("FOLDER=") + c.folder, script}), 0) << err;
-        const std::string path = module.substr(7);
-        EXPECT_NE(out.find("Key=\"Software\\" + std::string(c.folder) + "\" Name=\"" + path +
-                           "\" Type=\"string\" Value=\"" + path + "\" KeyPath=\"yes\"/>"),
-                  std::string::npos)
-            << out;
+        const std::string module = "C:\\" + c.folder + "\\x.dll";
+        const std::string folderArgument = "FOLDER=" + c.folder;
+        ASSERT_EQ(RunTwrgs({"-s", "MODULE=" + module, "-s", folderArgument, script}, &out, &err), 0)
+            << err;
+        const std::string quotedModule = "\"C:\\\\" + c.folder + "\\\\x.dll\"";
+        const std::string folderSection = "[HKEY_CURRENT_USER\\Software\\" + c.folder + "]\n" +
+                                          quotedModule + "=" + quotedModule +
+                                          "\n\"M\"=hex(7):" + c.folderBytes + ",00,00,00,00\n\n";
+        EXPECT_EQ(out, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\n" +
+                           folderSection);
+
+        ASSERT_EQ(Wix({"-s", "MODULE=" + module, "-s", folderArgument, script}), 0) << err;
+        const std::string key = "<RegistryValue Root=\"HKCU\" Key=\"Software\\" + c.folder + "\" ";
+        EXPECT_EQ(Rows(out),
+                  (std::vector<std::string>{
+                      key + "Name=\"" + module + "\" Type=\"string\" Value=\"" + module +
+                          "\" KeyPath=\"yes\"/>",
+                      key + "Name=\"M\" Type=\"string\" Value=\"[~]" + c.folder + "[~]\"/>"}));
+
+        // Read back with --from, a REG_EXPAND_SZ beside: registering again changes nothing, and
+        // unregistering with the name in other letter case removes the key.
+        const std::string kept =
+            "[HKEY_CURRENT_USER\\Software]\n\"E\"=hex(2):" + c.folderBytes + ",00,00\n\n";
+        const std::string before =
+            Write("before.reg", "Windows Registry Editor Version 5.00\n\n" + kept + folderSection);
+        ASSERT_EQ(
+            RunTwrgs({"--from", before, "-s", "MODULE=" + module, "-s", folderArgument, script},
+                     &out, &err),
+            0)
+            << err;
+        EXPECT_EQ(out, Read(before));
+        ASSERT_EQ(RunTwrgs({"--from", before, "--unregister", "-s", "MODULE=" + module, "-s",
+                            "FOLDER=" + c.otherCase, script},
+                           &out, &err),
+                  0)
+            << err;
+        EXPECT_EQ(out, "Windows Registry Editor Version 5.00\n\n" + kept);
     }
-    // Characters of the code page pass in both forms.
-    EXPECT_EQ(
-        RunTwrgs({"-s", "MODULE=C:\\Caf\xC3\xA9\\\xE2\x82\xAC.dll", TW_PRODUCT_SCRIPT}, &out, &err),
-        0)
-        << err;
-    EXPECT_NE(out.find("@=\"C:\\\\Caf\xC3\xA9\\\\\xE2\x82\xAC.dll\""), std::string::npos) << out;
-    // A name is compared in the code page whatever the output: a look-alike could match another.
-    for (const char* format : {"reg", "wix"}) {
-        EXPECT_EQ(
-            RunTwrgs({"--format", format, "-s", "MOD\xC4\x80LE=x", TW_PRODUCT_SCRIPT}, &out, &err),
-            2);
-        EXPECT_EQ(out, "");
-        EXPECT_EQ(err,
-                  "twrgs: -s MOD\xC4\x80LE: code page 1252, in which the script names its "
-                  "substitutions, has no \"\xC4\x80\" (U+0100)\n");
+}
+
+// What the script reads in code page 1252 itself must be in it exactly: a substitution's name, and
+// the text of a b or d value. Refused in both forms, with the substitution, the character and the
+// code page, and nothing on standard output; so are the control characters twrgs marks text with.
+TEST_F(WixFragment, RefusesWhatCodePage1252MustCarryAndCannot) {
+    struct Case {
+        std::string script;
+        std::vector<std::string> substitutions;
+        int status;
+        std::string error;
+    };
+    const Case cases[] = {
+        // The name is compared in the code page: a look-alike could match another reference.
+        {"HKCU { K = s '%MOD\xC4\x80LE%' }",
+         {"MOD\xC4\x80LE=x"},
+         2,
+         "twrgs: -s MOD\xC4\x80LE: code page 1252, in which the script names its substitutions, "
+         "has no \"\xC4\x80\" (U+0100)\n"},
+        // Hexadecimal digits and numbers are read in the code page: the best fit of a full-width
+        // digit would be a digit.
+        {"HKCU { K = b '%V%' }",
+         {"V=\xC4\x80"
+          "0"},
+         2,
+         "twrgs: -s V: code page 1252, in which the b value at line 1, column 14 reads its text, "
+         "has no \"\xC4\x80\" (U+0100)\n"},
+        {"HKCU { K = b '%E%' }",
+         {"E=\xF0\x9F\x98\x80"},  // an emoji
+         2,
+         "twrgs: -s E: code page 1252, in which the b value at line 1, column 14 reads its text, "
+         "has no \"\xF0\x9F\x98\x80\" (U+1F600)\n"},
+        {"HKCU {\n K { val N = d '1%N%' } }",
+         {"N=\xEF\xBC\x91"},  // １
+         2,
+         "twrgs: -s N: code page 1252, in which the d value at line 2, column 16 reads its text, "
+         "has no \"\xEF\xBC\x91\" (U+FF11)\n"},
+        {"HKCU { K = s '%V%' }",
+         {"V=a\x05"
+          "041Fx"},
+         2,
+         "twrgs: -s V: the value holds the control character 0x05, which twrgs uses to mark "
+         "text\n"},
+    };
+    for (const Case& c : cases) {
+        for (const char* format : {"reg", "wix"}) {
+            SCOPED_TRACE(c.script + " " + format);
+            std::vector<std::string> arguments = {"--format", format};
+            for (const std::string& substitution : c.substitutions) {
+                arguments.insert(arguments.end(), {"-s", substitution});
+            }
+            arguments.push_back(Write("case.rgs", c.script));
+            EXPECT_EQ(RunTwrgs(arguments, &out, &err), c.status);
+            EXPECT_EQ(err, c.error);
+            EXPECT_EQ(out, "");
+        }
     }
+    // A script or a .reg file that holds the control character of a mark.
+    const std::string marked = Write("marked.rgs",
+                                     "HKCU { K = s 'a\x05"
+                                     "041Fx' }");
+    EXPECT_EQ(RunTwrgs({marked}, &out, &err), 1);
+    EXPECT_EQ(err,
+              "twrgs: line 1, column 16: the script holds the control character 0x05, which twrgs "
+              "uses to mark text\n");
+    EXPECT_EQ(out, "");
+    const std::string markedReg =
+        Write("marked.reg",
+              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n@=\"\x05\"\n");
+    EXPECT_EQ(RunTwrgs({"--from", markedReg, Write("ok.rgs", "HKCU { K }")}, &out, &err), 2);
+    EXPECT_EQ(err, "twrgs: " + markedReg +
+                       ": line 4: bad text: it holds the control character 0x05, which twrgs uses "
+                       "to mark text\n");
+    EXPECT_EQ(out, "");
+    // A mark is six bytes in the script, and a key name of 50 such characters is over the
+    // registry's limit there: refused, saying why.
+    std::string longName;
+    for (int i = 0; i < 50; ++i) {
+        longName += "\xD0\x9F";
+    }
+    EXPECT_EQ(RunTwrgs({"-s", "K=" + longName, Write("long.rgs", "HKCU { '%K%' }")}, &out, &err),
+              1);
+    EXPECT_EQ(err,
+              "twrgs: 0x800700EA HRESULT_FROM_WIN32(ERROR_MORE_DATA) at line 1, column 8: twrgs "
+              "carries each character outside code page 1252 through the script as 6 bytes, which "
+              "reach the limits of tokens (4094 bytes) and names (255 characters) sooner than the "
+              "character does\n");
+    EXPECT_EQ(out, "");
 }
 
 TEST_F(WixFragment, ReportsWhatAnInstallerCannotDeclareAndWhere) {

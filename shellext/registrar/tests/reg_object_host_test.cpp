@@ -191,7 +191,8 @@ TEST(CRegObject, TellsWhereAFailedRunStoppedAndWhy) {
 }
 
 // Writes down what a listener hears, one line per event: "key PATH KIND @OFFSET",
-// "value PATH NAME [noremove] @OFFSET" ("@" for a default value), "delete PATH\NAME @OFFSET".
+// "text TYPE TOKEN @OFFSET" (the type's registry number), "value PATH NAME [noremove] @OFFSET"
+// ("@" for a default value), "delete PATH\NAME @OFFSET".
 class RecordingListener final : public ScriptListener {
   public:
     explicit RecordingListener(const InMemoryRegistry& registry) : registry_(registry) {}
@@ -206,6 +207,9 @@ class RecordingListener final : public ScriptListener {
     }
     void OnDelete(RegKey parent, const std::string& name, size_t offset) override {
         Add("delete " + registry_.KeyPath(parent) + "\\" + name, offset);
+    }
+    void OnValueText(DWORD type, const std::string& token, size_t offset) override {
+        Add("text " + std::to_string(type) + " " + token, offset);
     }
     std::vector<std::string> events;
 
@@ -224,15 +228,17 @@ TEST(CRegObject, TellsAListenerWhatEachRegisteringEntryDid) {
     const Case cases[] = {
         {"HKCR { NoRemove A { ForceRemove B = s '%MODULE%' { val V = d 1 } } }",
          {"key HKEY_CLASSES_ROOT\\A noremove @16", "key HKEY_CLASSES_ROOT\\A\\B forceremove @32",
-          "value HKEY_CLASSES_ROOT\\A\\B @ @32", "value HKEY_CLASSES_ROOT\\A\\B V @55"}},
+          "text 1 a much longer value than the reference @38",
+          "value HKEY_CLASSES_ROOT\\A\\B @ @32", "text 4 1 @61",
+          "value HKEY_CLASSES_ROOT\\A\\B V @55"}},
         // A protected name is not force-removed; "ForceRemove val" writes a value; a prefix after
         // "ForceRemove" is the one that counts.
         {"HKCR { ForceRemove CLSID { ForceRemove val W = s 'x' } ForceRemove NoRemove C }",
-         {"key HKEY_CLASSES_ROOT\\CLSID plain @19", "value HKEY_CLASSES_ROOT\\CLSID W @43",
-          "key HKEY_CLASSES_ROOT\\C noremove @76"}},
+         {"key HKEY_CLASSES_ROOT\\CLSID plain @19", "text 1 x @49",
+          "value HKEY_CLASSES_ROOT\\CLSID W @43", "key HKEY_CLASSES_ROOT\\C noremove @76"}},
         {"HKCU { NoRemove val N = s '' Delete Old Delete Software K }",
-         {"value HKEY_CURRENT_USER N noremove @20", "delete HKEY_CURRENT_USER\\Old @36",
-          "key HKEY_CURRENT_USER\\K plain @56"}},
+         {"text 1  @26", "value HKEY_CURRENT_USER N noremove @20",
+          "delete HKEY_CURRENT_USER\\Old @36", "key HKEY_CURRENT_USER\\K plain @56"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
@@ -248,6 +254,15 @@ TEST(CRegObject, TellsAListenerWhatEachRegisteringEntryDid) {
         EXPECT_EQ(registrar.RunScriptText(c.script, !kRegister), S_OK);
         EXPECT_TRUE(listener.events.empty());
     }
+    // The text of a value is told before it is encoded, also when its encoding fails.
+    InMemoryRegistry registry;
+    RecordingListener listener(registry);
+    CRegObject registrar(registry, kText);
+    registrar.AddSubstitution(u"N", u"x1");
+    registrar.SetListener(&listener);
+    EXPECT_EQ(registrar.RunScriptText("HKCU { K = d '%N%' }", kRegister), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(listener.events,
+              (std::vector<std::string>{"key HKEY_CURRENT_USER\\K plain @7", "text 4 x1 @13"}));
 }
 
 // Text services of code page 1252 whose conversions fail on request.
