@@ -94,6 +94,7 @@ ProcessResult RunProcess(const std::wstring& commandLine, const ProcessOptions& 
     outWrite.reset();
     errWrite.reset();
     if (!created) {
+        result.startError = GetLastError();
         return result;
     }
     result.started = true;

@@ -13,8 +13,9 @@ struct ProcessResult {
     bool started = false;   // CreateProcess succeeded
     bool finished = false;  // ended within the time limit (otherwise it was terminated)
     DWORD exitCode = 0;
-    std::string out;  // bytes written to standard output (both streams when merged)
-    std::string err;  // bytes written to standard error (empty when merged)
+    DWORD startError = 0;  // GetLastError of the failed start, when it did not start
+    std::string out;       // bytes written to standard output (both streams when merged)
+    std::string err;       // bytes written to standard error (empty when merged)
 };
 
 struct ProcessOptions {
