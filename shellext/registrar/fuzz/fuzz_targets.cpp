@@ -1,23 +1,15 @@
 #include "fuzz_targets.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "fuzz_support.h"
 #include "memory_registry.h"
 #include "reg_file.h"
 #include "reg_object.h"
 
 namespace tw::fuzz {
 namespace {
-
-void Check(bool holds, const char* what) {
-    if (!holds) {
-        std::fprintf(stderr, "fuzz check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 // A registry written out as a .reg file and read back is the same registry. Only for code page
 // 1252, where every byte converts to UTF-16 and back unchanged.

@@ -3,23 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "corpus.h"
+#include "fuzz_support.h"
 #include "fuzz_targets.h"
 #include "product_script.h"
 #include "script_cases.h"
 
 namespace tw::test {
 namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
 
 int Replay(int (*target)(const uint8_t*, size_t), const std::string& input) {
     return target(reinterpret_cast<const uint8_t*>(input.data()), input.size());
@@ -31,7 +23,7 @@ size_t ReplayFolder(int (*target)(const uint8_t*, size_t), const std::string& fo
     if (std::filesystem::is_directory(folder)) {
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             SCOPED_TRACE(entry.path().string());
-            EXPECT_EQ(Replay(target, ReadFile(entry.path())), 0);
+            EXPECT_EQ(Replay(target, fuzz::ReadInputFile(entry.path())), 0);
             ++count;
         }
     }

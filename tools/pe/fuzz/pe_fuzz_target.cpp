@@ -1,20 +1,12 @@
 #include "pe_fuzz_target.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "fuzz_support.h"
 #include "pe_image.h"
 
 namespace tw::fuzz {
 namespace {
-
-void Check(bool holds, const char* what) {
-    if (!holds) {
-        std::fprintf(stderr, "fuzz check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 // The bytes of every string an image holds.
 uint64_t HeldBytes(const pe::Image& image) {

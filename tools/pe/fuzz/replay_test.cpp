@@ -3,20 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "fuzz_support.h"
 #include "pe_fuzz_target.h"
 
 namespace tw::test {
 namespace {
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
 
 int Replay(const std::string& input) {
     return fuzz::FuzzPeImage(reinterpret_cast<const uint8_t*>(input.data()), input.size());
@@ -27,7 +19,7 @@ TEST(PeFuzzReplay, TheTargetTakesTheRegressionsAndTheShippedBinaries) {
     for (const auto& entry : std::filesystem::directory_iterator(TW_PE_FUZZ_REGRESSIONS)) {
         if (entry.path().extension() != ".md") {
             SCOPED_TRACE(entry.path().string());
-            EXPECT_EQ(Replay(ReadFile(entry.path())), 0);
+            EXPECT_EQ(Replay(fuzz::ReadInputFile(entry.path())), 0);
             ++regressions;
         }
     }
@@ -36,7 +28,7 @@ TEST(PeFuzzReplay, TheTargetTakesTheRegressionsAndTheShippedBinaries) {
         const std::filesystem::path path = std::filesystem::path(TW_DIST_DIR) / file;
         if (std::filesystem::exists(path)) {
             SCOPED_TRACE(path.string());
-            EXPECT_EQ(Replay(ReadFile(path)), 0);
+            EXPECT_EQ(Replay(fuzz::ReadInputFile(path)), 0);
         }
     }
 }
